@@ -1,0 +1,46 @@
+# Entry points for a fresh Debian machine. Each target installs what it needs first.
+#   make run    install, build and start the program
+#   make test   install, build and pass every test
+BUILD      ?= build
+FUZZBUILD  ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CTEST_ARGS ?=
+
+.PHONY: all deps build run test unit fuzz-smoke bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/velmora
+
+# Widget tests run offscreen (set per test); the end-to-end tests label "xvfb" use the
+# X server that xvfb-run starts here.
+unit: build
+	cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24 -ac" \
+	    ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+$(FUZZBUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
+
+# A few seconds of each fuzz target on its seed corpus.
+fuzz-smoke: deps $(FUZZBUILD)/build.ninja
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_all
+	tools/fuzz-smoke.sh $(FUZZBUILD) 5
+
+test: unit fuzz-smoke
+
+bench: build
+	tools/run-bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(FUZZBUILD)

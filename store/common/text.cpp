@@ -1,0 +1,100 @@
+#include "store/common/text.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringList>
+
+namespace vel {
+
+QString TrimSpaces(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString NormalizeText(const QString &text)
+{
+    QString out = TrimSpaces(text);
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u >= u'A' && u <= u'Z')
+            c = QChar(u + 32);
+        else if (u >= u'А' && u <= u'Я')
+            c = QChar(u + 32);
+    }
+    return out;
+}
+
+QChar UpperChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if ((u >= u'a' && u <= u'z') || (u >= u'а' && u <= u'я'))
+        return QChar(u - 32);
+    return c;
+}
+
+QChar FoldCase1251(QChar c)
+{
+    const char16_t u = c.unicode();
+    if ((u >= u'A' && u <= u'Z') || (u >= u'А' && u <= u'Я'))
+        return QChar(u + 32);
+    if (u == u'Ё')
+        return QChar(u'ё');
+    // The other capitals of code page 1251 (Ђ Ѓ Є Ѕ І Ї Ј Љ Њ Ћ Ќ Ў Џ Ґ) have their small
+    // letter 0x50 above them.
+    if (u >= 0x0400 && u <= 0x040F)
+        return QChar(u + 0x50);
+    if (u == 0x0490)
+        return QChar(0x0491);
+    return c;
+}
+
+QByteArray ToCp1251(const QString &text)
+{
+    QStringEncoder enc("windows-1251", QStringEncoder::Flag::Default);
+    QByteArray out = enc.encode(text);
+    return out;
+}
+
+QString FromCp1251(const QByteArray &bytes)
+{
+    return FromCp1251(bytes.constData(), bytes.size());
+}
+
+QString FromCp1251(const char *data, qsizetype size)
+{
+    QStringDecoder dec("windows-1251");
+    return dec.decode(QByteArrayView(data, size));
+}
+
+QStringList SplitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines << text.mid(start, i - start);
+            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines << text.mid(start);
+    return lines;
+}
+
+QString QuoteDbf(const QString &text)
+{
+    QString inner = text;
+    inner.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+
+} // namespace vel

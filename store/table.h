@@ -1,0 +1,159 @@
+#pragma once
+// The table engine's interface: dBASE tables in files (levels III, IV, 7 and FoxPro, with
+// .dbt/.fpt memo and .mdx production index) and tables held in memory, both behind this
+// one class. It is a cursor over the visible records: those that pass the filter and are
+// not marked deleted, in the order of the selected index tag (record order without one).
+//
+// Errors are thrown as vel::TableError with a message that names the file and what is
+// wrong; a filter the parser cannot read throws vel::ExpressionError when it is set.
+#include <QDate>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+#include <stdexcept>
+
+namespace vel {
+
+class TableError : public std::runtime_error {
+public:
+    explicit TableError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+private:
+    QString m_message;
+};
+
+class ExpressionError : public TableError {
+public:
+    // `text` is the expression, `position` the 0-based place where reading failed.
+    ExpressionError(const QString &message, const QString &text, int position)
+        : TableError(message), m_text(text), m_position(position) {}
+    QString text() const { return m_text; }
+    int position() const { return m_position; }
+private:
+    QString m_text;
+    int m_position;
+};
+
+enum class TableLevel { DBase3 = 3, DBase4 = 4, DBase7 = 7, FoxPro = 25 };
+enum class Storage { File, Memory };
+enum class OpenMode {
+    Normal,          // the file must exist
+    Create,          // created from the definitions when missing
+    Temporary,       // memory only: created empty at every open, gone at close
+};
+
+// Field type codes are the dBASE ones: 'C' text, 'D' date, 'I' long integer (4 bytes),
+// 'N' numeric, 'M' memo, 'L' logical. 'S' (small integer) is for in-memory tables.
+struct FieldDef {
+    QString name;
+    char type = 'C';
+    int width = 0;       // characters or bytes; 0 takes the type's fixed width
+    int decimals = 0;
+};
+
+struct IndexDef {
+    QString tag;
+    QString expression;
+    bool unique = false;           // dBASE "unique": only the first record of each key
+    bool caseInsensitive = false;  // keys compared without regard to letter case
+};
+
+struct FilterOptions {
+    bool caseInsensitive = false;  // text comparisons ignore the case of 1251 letters
+    bool partialCompare = false;   // '*' at either end of a text constant is a wildcard
+};
+
+class TableImpl;
+
+class Table : public QObject {
+    Q_OBJECT
+public:
+    explicit Table(QObject *parent = nullptr);
+    ~Table() override;
+
+    // ---- configuration, before open ----
+    void setFolder(const QString &folder);        // resolved as vel::ResolvePath does
+    QString folder() const;
+    void setTableName(const QString &name);       // "patients.dbf", "tabrpt"
+    QString tableName() const;
+    void setLevel(TableLevel level);              // an existing file keeps its own level
+    TableLevel level() const;
+    void setStorage(Storage storage);
+    void setOpenMode(OpenMode mode);
+    void setReadOnly(bool readOnly);
+    void setFieldDefs(const QVector<FieldDef> &fields);
+    void setIndexDefs(const QVector<IndexDef> &indexes);
+    void setFilterOptions(const FilterOptions &options);
+    FilterOptions filterOptions() const;
+
+    // ---- open and close ----
+    void open();        // emits beforeOpen first; creates and rebuilds as configured
+    void close();       // writes pending changes
+    bool isOpen() const;
+    QString filePath() const;      // the .dbf actually opened (empty for memory tables)
+
+    // ---- structure ----
+    QVector<FieldDef> fields() const;  // of the open table, in file order
+    int fieldIndex(const QString &name) const;   // -1 when missing; case-insensitive
+
+    // ---- filter and order ----
+    void setFilter(const QString &expression);   // throws ExpressionError; takes effect at once
+    QString filter() const;
+    void setFiltered(bool on);
+    bool filtered() const;
+    void setIndexName(const QString &tag);       // "" selects record order
+    QString indexName() const;
+
+    // ---- counts ----
+    int exactRecordCount();        // visible records, counted by walking them
+    int physicalRecordCount();     // records in the file, deleted ones included
+
+    // ---- navigation (each move emits afterScroll) ----
+    bool first();                  // same as findFirst
+    bool next();                   // moves on; eof() becomes true past the last one
+    bool eof() const;
+    bool bof() const;
+    bool findFirst();
+    bool findLast();
+    bool findNext();
+    bool findPrior();
+    bool isEmpty();                // no visible record
+    int recNo() const;             // 1-based physical record number; 0 when none
+    bool goToRecNo(int recNo);     // positions on that record when it is visible
+
+    // ---- changes ----
+    void append();                 // starts a new blank record (not yet written)
+    void edit();                   // starts changing the current record
+    void post();                   // writes the new or changed record
+    void cancel();                 // drops an unposted append or edit
+    void deleteRecord();           // soft delete of the current record; emits beforeDelete
+    void refresh();                // re-reads the table, keeping the position where it can
+    void appendRecord(const QVariantList &values);  // values in field order; append + post
+    void emptyTable();             // removes all records
+    bool isEditing() const;        // an append or edit is under way
+
+    // ---- field values of the current record (or of the record being edited) ----
+    QVariant value(const QString &field) const;      // null QVariant for an empty value
+    QString asString(const QString &field) const;    // text without trailing spaces
+    int asInteger(const QString &field) const;       // 0 when empty
+    QDate asDate(const QString &field) const;        // invalid when empty
+    bool asBoolean(const QString &field) const;
+    QString memoText(const QString &field) const;
+    bool isNull(const QString &field) const;
+    void setValue(const QString &field, const QVariant &value);  // null clears the field
+    bool isDeleted() const;        // the current record carries the deletion mark
+
+Q_SIGNALS:
+    void beforeOpen();
+    void afterScroll();
+    void beforeDelete();
+
+private:
+    std::unique_ptr<TableImpl> d;
+};
+
+} // namespace vel
