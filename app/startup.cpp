@@ -147,8 +147,6 @@ int RunVelmora(int argc, char **argv)
         return 0;
     }
 
-    InstallDefaultFiles();
-
     // The four windows, in this order; all of them live until the process ends.
     std::unique_ptr<Tfrm> frm;
     try {
@@ -169,6 +167,7 @@ int RunVelmora(int argc, char **argv)
     auto *formPsy = new TFormPsy(frm.get());
     auto *formRDO = new TFormRDO(frm.get());
     frm->SetWindows(fmAddRec, formPsy, formRDO);
+    InstallDefaultFiles();
 
     std::srand(unsigned(std::time(nullptr)));
     platform::OnTerminationRequest([w = frm.get()] { w->close(); });
