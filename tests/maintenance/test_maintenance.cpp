@@ -9,7 +9,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -116,6 +118,8 @@ QStringList filesIn(const QString &folder)
         const Ran t = run(QStringLiteral("unzip"), {QStringLiteral("-tq"), QDir(folder).filePath(name)}); \
         QVERIFY2(t.exitCode == 0, qPrintable(name + QLatin1Char(' ') + t.output));               \
     }
+
+const QString ChildSwitch = QStringLiteral("--close-in");
 
 const QRegularExpression StampName(QStringLiteral(R"(^(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)\.zip$)"));
 
@@ -343,6 +347,34 @@ private Q_SLOTS:
         QCOMPARE(snapshot("Data"), before);
     }
 
+    // The program is killed while the archive is written: whatever is left carries a
+    // temporary name, never an archive name, and the next close writes a whole archive.
+    void crashWhileArchivingLeavesNoArchiveName()
+    {
+        writeFile("Data/patients.dbf", randomBytes(40 << 20));
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {ChildSwitch, QDir::currentPath()});
+        QVERIFY(child.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (filesIn("Backup").isEmpty() && waited.elapsed() < 20000)
+            QThread::msleep(2);
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        const QStringList left = filesIn("Backup");
+        QVERIFY(!left.isEmpty());
+        for (const QString &name : left)
+            QVERIFY2(!StampName.match(name).hasMatch(), qPrintable(name));
+        Recorder rec;
+        CloseMaintenance(rec.hooks());
+        QCOMPARE(rec.calls.filter("warn"), QStringList());
+        const QStringList archives = filesIn("Backup").filter(StampName);
+        QCOMPARE(archives.size(), 1);
+        QCOMPARE(run("unzip", {"-tq", "Backup/" + archives.first()}).exitCode, 0);
+    }
+
     void missingDataFolderIsAnError()
     {
         MutableConfig().DataDir = QStringLiteral("Nowhere\\");
@@ -428,5 +460,16 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMaintenance)
+// Run with ChildSwitch and a home folder, the executable is the program closing there.
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && ChildSwitch == QLatin1String(argv[1])) {
+        QDir::setCurrent(QString::fromLocal8Bit(argv[2]));
+        CloseMaintenance({});
+        return 0;
+    }
+    TestMaintenance test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_maintenance.moc"
