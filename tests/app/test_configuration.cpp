@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/app/workfolder.h"
+
 #include "app/configuration.h"
 #include "app/platform/instanceguard.h"
 #include "app/platform/registry.h"
@@ -17,35 +19,15 @@ using namespace vel;
 using vel::platform::RegistryFile;
 using vel::platform::RegistryRead;
 
-namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
 
 class TestConfiguration : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_saved = QDir::currentPath();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        m_dir.enter();
     }
-    void cleanup() { QDir::setCurrent(m_saved); }
+    void cleanup() { m_dir.leave(); }
 
     // ---- the registry file ----
 
@@ -285,8 +267,7 @@ private Q_SLOTS:
     }
 
 private:
-    QTemporaryDir m_dir;
-    QString m_saved;
+    WorkFolder m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestConfiguration)

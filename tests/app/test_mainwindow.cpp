@@ -15,6 +15,8 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include "tests/app/workfolder.h"
+
 #include <sys/stat.h>
 
 #include "app/settingsfile.h"
@@ -28,12 +30,6 @@ using namespace vel;
 
 namespace {
 
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
-}
 
 // Closes the next message box that opens and hands back its text.
 class MessageCatcher : public QObject {
@@ -74,14 +70,10 @@ class TestMainWindow : public QObject {
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_saved = QDir::currentPath();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path() + "/Data");
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        m_dir.enter({"Data"});
         MutableConfig() = AppConfig{};
     }
-    void cleanup() { QDir::setCurrent(m_saved); }
+    void cleanup() { m_dir.leave(); }
 
     void creation()
     {
@@ -271,8 +263,7 @@ private Q_SLOTS:
     }
 
 private:
-    QTemporaryDir m_dir;
-    QString m_saved;
+    WorkFolder m_dir;
 };
 
 QTEST_MAIN(TestMainWindow)

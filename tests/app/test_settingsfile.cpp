@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/app/workfolder.h"
+
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,22 +18,6 @@
 
 using namespace vel;
 
-namespace {
-
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 Q_DECLARE_METATYPE(vel::SettingsTexts)
 
@@ -40,13 +26,9 @@ class TestSettingsFile : public QObject {
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_saved = QDir::currentPath();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path() + "/Data");
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        m_dir.enter({"Data"});
     }
-    void cleanup() { QDir::setCurrent(m_saved); }
+    void cleanup() { m_dir.leave(); }
 
     void reader_data()
     {
@@ -222,8 +204,7 @@ private Q_SLOTS:
     }
 
 private:
-    QTemporaryDir m_dir;
-    QString m_saved;
+    WorkFolder m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
