@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 
@@ -277,7 +278,7 @@ void TableStore::rereadRecord(int recNo)
     if (isMemory() || recNo < 1 || recNo > m_count)
         return;
     const int rl = m_layout.recordLength;
-    std::vector<uchar> buf(size_t(rl));
+    std::vector<uchar> buf(static_cast<size_t>(rl));
     {
         FileLock lock(m_file, kLockStart, kLockLength, false);
         if (m_file.readSomeAt(recordPos(recNo), buf.data(), rl) != rl)
