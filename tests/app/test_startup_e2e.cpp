@@ -28,13 +28,25 @@ QStringList Xdo(const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-// Window ids of the process's windows whose caption matches; empty after the timeout.
+// The visible windows of the process whose caption (_NET_WM_NAME, UTF-8) matches.
+QStringList WindowsOf(qint64 pid, const QString &captionRegex)
+{
+    const QRegularExpression caption(captionRegex);
+    QStringList found;
+    for (const QString &id : Xdo({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "."})) {
+        if (caption.match(Xdo({"getwindowname", id}).value(0)).hasMatch())
+            found << id;
+    }
+    return found;
+}
+
+// Window ids of the process whose caption matches; empty after the timeout.
 QStringList WaitForWindow(const QString &captionRegex, qint64 pid, int timeoutMs)
 {
     QElapsedTimer t;
     t.start();
     do {
-        const QStringList ids = Xdo({"search", "--pid", QString::number(pid), "--name", captionRegex});
+        const QStringList ids = WindowsOf(pid, captionRegex);
         if (!ids.isEmpty())
             return ids;
         QTest::qWait(100);
@@ -91,10 +103,15 @@ bool Dismiss(const QStringList &ids, const QString &captionRegex, QProcess &owne
             Xdo({"key", "--window", id, "Return"});
         QTest::qWait(300);
         if (owner.state() == QProcess::NotRunning
-            || Xdo({"search", "--pid", QString::number(owner.processId()), "--name", captionRegex}).isEmpty())
+            || WindowsOf(owner.processId(), captionRegex).isEmpty())
             return true;
     }
     return false;
+}
+
+bool Ended(QProcess &p, int timeoutMs = 10000)
+{
+    return p.state() == QProcess::NotRunning || p.waitForFinished(timeoutMs);
 }
 
 void Stop(QProcess &p)
@@ -134,16 +151,19 @@ private Q_SLOTS:
         QVERIFY2(!refusal.isEmpty(), "the second instance showed no message");
         QVERIFY(WaitForWindow(MainCaption, second->processId(), 200).isEmpty());
         QVERIFY(Dismiss(refusal, "^Велмора$", *second));
-        QVERIFY(second->waitForFinished(10000));
+        QVERIFY(Ended(*second));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
 
         // The first instance is untouched and closes normally.
         QCOMPARE(first->state(), QProcess::Running);
         QVERIFY(!WaitForWindow(MainCaption, first->processId(), 1000).isEmpty());
+        QVERIFY(QFileInfo(w.home() + "/Data/patients.dbf").isFile());
         Stop(*first);
         QCOMPARE(first->exitStatus(), QProcess::NormalExit);
         QCOMPARE(first->exitCode(), 0);
+        // Closing ran its steps: the tables were closed and the data folder backed up.
+        QCOMPARE(QDir(w.home() + "/Backup").entryList({"*.zip"}, QDir::Files).size(), 1);
     }
 
     void crashedInstanceDoesNotBlock()
@@ -152,7 +172,7 @@ private Q_SLOTS:
         auto first = w.start();
         QVERIFY(!WaitForWindow(MainCaption, first->processId(), 30000).isEmpty());
         first->kill();
-        QVERIFY(first->waitForFinished(5000));
+        QVERIFY(Ended(*first));
         auto next = w.start();
         QVERIFY2(!WaitForWindow(MainCaption, next->processId(), 30000).isEmpty(), "a stale lock blocked the start");
         Stop(*next);
@@ -202,7 +222,7 @@ private Q_SLOTS:
         QVERIFY2(!box.isEmpty(), "no message");
         QVERIFY(WaitForWindow(MainCaption, p->processId(), 200).isEmpty());
         QVERIFY(Dismiss(box, "^Велмора$", *p));
-        QVERIFY(p->waitForFinished(10000));
+        QVERIFY(Ended(*p));
         QCOMPARE(p->exitCode(), 1);
         QVERIFY(!QFileInfo::exists(w.home() + "/Defaults"));
         if (!unreadableSettings)   // stopped before the data folder: nothing written at all
