@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QStatusTipEvent>
@@ -93,6 +94,10 @@ Tfrm::~Tfrm()
 void Tfrm::SetUpControls()
 {
     Ui::Tfrm &ui = *m_ui;
+    // The layouts are drawn for Tahoma; where it is missing, a face of about its width.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     setWindowTitle(Caption);
     // The designed client area is 781 x 506; the window may not shrink below what a
     // 789 x 506 Windows frame leaves for it.
@@ -139,6 +144,7 @@ void Tfrm::SetUpControls()
     SetFiltersRolledOut(false);
     ui.pb1->setRange(0, 100);
     ui.cbb_test->setCurrentIndex(0);
+    ui.cbb_test->lineEdit()->setCursorPosition(0);   // the start of the test name in sight
 
     // The test panel keeps its width when the window is resized; the splitter moves it.
     ui.spl1->setStretchFactor(0, 1);
