@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/application.h"
 #include "app/configuration.h"
 
 #include <QApplication>
@@ -39,32 +40,6 @@ void TellAndLog(QMessageBox::Icon icon, const QString &caption, const QString &t
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.exec();
 }
-
-// Errors that an operation does not catch end that operation only: the event that
-// started it is dropped and the user is told what went wrong.
-class VelmoraApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject *receiver, QEvent *e) override
-    {
-        try {
-            return QApplication::notify(receiver, e);
-        } catch (const TableError &err) {
-            ReportUncaught(err.message());
-        } catch (const std::exception &err) {
-            ReportUncaught(QString::fromLocal8Bit(err.what()));
-        }
-        return false;
-    }
-
-private:
-    static void ReportUncaught(const QString &text)
-    {
-        std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
-        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Велмора"), text);
-    }
-};
 
 QString NativePath(const QString &path)
 {

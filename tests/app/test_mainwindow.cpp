@@ -19,6 +19,7 @@
 
 #include <sys/stat.h>
 
+#include "app/application.h"
 #include "app/settingsfile.h"
 #include "app/unit1.h"
 #include "store/common/config.h"
@@ -252,6 +253,27 @@ private Q_SLOTS:
         QVERIFY(!frm.SearchMarkSet());
     }
 
+    void uncaughtErrorEndsOnlyTheOperation()
+    {
+        Tfrm frm;
+        frm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        int after = 0;
+        connect(frm.ui().btn_plant, &QPushButton::clicked, &frm, [&] {
+            throw TableError("Psy.dbf: файл занят другой программой");
+            ++after;
+        });
+        MessageCatcher catcher;
+        QTest::mouseClick(frm.ui().btn_plant, Qt::LeftButton);
+        QTRY_VERIFY(!catcher.text.isEmpty());
+        QVERIFY(catcher.text.startsWith("Psy.dbf: файл занят другой программой"));
+        QCOMPARE(after, 0);
+        // The window goes on working.
+        frm.ShowStatusMessage("дальше");
+        QCOMPARE(frm.StatusPanelText(0), QString("дальше"));
+        QVERIFY(frm.isVisible());
+    }
+
     void closingClosesTablesAndBacksUp()
     {
         Tfrm frm;
@@ -267,5 +289,10 @@ private:
     WorkFolder m_dir;
 };
 
-QTEST_MAIN(TestMainWindow)
+int main(int argc, char **argv)
+{
+    VelmoraApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_mainwindow.moc"
