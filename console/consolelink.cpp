@@ -29,7 +29,7 @@ bool ConsoleLink::CheckLost()
         return false;
     const bool wasFound = m_found;
     m_found = false;
-    Fail(m_port->errorText());
+    Fail(m_port->ErrorText());
     Q_EMIT traced(QStringLiteral("порт ") + m_portName + QStringLiteral(" потерян: ") + m_lastError);
     if (wasFound)
         Q_EMIT consoleLost();
@@ -46,16 +46,16 @@ bool ConsoleLink::IdentifyConsole(const QString &portName)
 
     m_port = std::make_unique<ConsolePort>();
     if (!m_port->Open(portName)) {
-        Fail(m_port->errorText());
+        Fail(m_port->ErrorText());
         return false;
     }
     if (!m_port->Send(CmdIdentify)) {
-        Fail(m_port->errorText());
+        Fail(m_port->ErrorText());
         return false;
     }
     SleepMs(IdentifyWaitMs);
     if (m_port->BytesWaiting() <= 0) {
-        Fail(m_port->IsLost() ? m_port->errorText() : QStringLiteral("нет ответа на ATV"));
+        Fail(m_port->IsLost() ? m_port->ErrorText() : QStringLiteral("нет ответа на ATV"));
         return false;
     }
     QByteArray unfinished;

@@ -1,7 +1,7 @@
 #pragma once
 // The serial port under the console link: the few operations the link needs, each with
 // a bounded wait, on top of Qt SerialPort. Failures are reported through return values
-// and errorText(), never thrown.
+// and ErrorText(), never thrown.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
@@ -42,7 +42,7 @@ public:
     // The port has gone (device unplugged, the other end of a pseudo-terminal closed):
     // nothing more will come from it.
     bool IsLost() const { return m_lost; }
-    QString errorText() const { return m_errorText; }
+    QString ErrorText() const { return m_errorText; }
 
     static constexpr int SendWaitMs = 250;
     static constexpr int DrainWaitMs = 100;

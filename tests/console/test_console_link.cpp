@@ -88,7 +88,7 @@ private Q_SLOTS:
         QElapsedTimer t;
         t.start();
         QCOMPARE(link.IdentifyConsole(port), found);
-        QVERIFY2(t.elapsed() < 600, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
         QCOMPARE(link.ConsoleFound(), found);
         QCOMPARE(Strings(statusSpy), status ? QStringList{ConsoleLink::NotFoundText(port)} : QStringList{});
         QCOMPARE(traceSpy.count(), 0);   // the identification reply is not traced
@@ -162,7 +162,7 @@ private Q_SLOTS:
         QElapsedTimer t;
         t.start();
         const ConsoleAnswers a = AskAndRead(link, 200);
-        QVERIFY2(t.elapsed() < 400, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() < 1200, qPrintable(QString::number(t.elapsed())));
         QCOMPARE(a.left, left);
         QCOMPARE(a.right, right);
         QVERIFY2(Strings(traceSpy).contains(traceHas), qPrintable(Strings(traceSpy).join('\n')));
@@ -227,7 +227,7 @@ private Q_SLOTS:
         const qint64 ms = t.elapsed();
         QCOMPARE(left, T(1234));
         QCOMPARE(right, T(567));
-        QVERIFY2(ms >= 19 && ms < 300, qPrintable(QString::number(ms)));
+        QVERIFY2(ms >= 19 && ms < 1000, qPrintable(QString::number(ms)));
         qInfo("two paced replies collected in %lld ms", ms);
     }
 
@@ -295,7 +295,7 @@ private Q_SLOTS:
         if (sendFirst)
             link.RequestAnswers(5);
         std::optional<ConsoleAnswers> a = link.ReadAnswers();
-        QVERIFY(t.elapsed() < 500);
+        QVERIFY(t.elapsed() < 1500);
         QVERIFY(a.has_value());   // not "no data": the presentation can end
         QCOMPARE(a->left, None);
         QCOMPARE(a->right, None);

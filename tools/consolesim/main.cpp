@@ -129,7 +129,10 @@ struct RawTerminal {
     termios saved{};
     void Enter()
     {
-        if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &saved) != 0)
+        // Only the terminal's foreground job may change its modes: run in the background,
+        // the simulator leaves the terminal alone and takes no typed presses.
+        if (!::isatty(STDIN_FILENO) || ::tcgetpgrp(STDIN_FILENO) != ::getpgrp()
+            || ::tcgetattr(STDIN_FILENO, &saved) != 0)
             return;
         termios t = saved;
         t.c_lflag &= ~tcflag_t(ICANON | ECHO);
@@ -253,6 +256,8 @@ int main(int argc, char **argv)
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // In the background a read of the terminal then fails instead of stopping the process.
+    std::signal(SIGTTIN, SIG_IGN);
 
     RawTerminal terminal;
     terminal.Enter();
