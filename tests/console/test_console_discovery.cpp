@@ -14,17 +14,17 @@ public:
 };
 
 // "name" gives a device of that friendly name; "|desc" one without a friendly name.
-QList<SerialDevice> Devices(const QStringList &specs)
+QList<SerialDevice> Devices(const QStringList &names)
 {
     QList<SerialDevice> devices;
     int i = 0;
-    for (const QString &spec : specs) {
+    for (const QString &name : names) {
         SerialDevice d;
         d.portName = QStringLiteral("port%1").arg(i++);
-        if (spec.startsWith(QLatin1Char('|')))
-            d.description = spec.mid(1);
+        if (name.startsWith(QLatin1Char('|')))
+            d.description = name.mid(1);
         else
-            d.friendlyName = spec;
+            d.friendlyName = name;
         devices << d;
     }
     return devices;
