@@ -44,10 +44,17 @@ QVector<IndexDef> PeopleIndexes(bool uniqueTags)
 }
 
 // The patient tables take their folder from the configuration just before they open.
+// Defining a table again does not add a second handler.
 void FolderFromDataDir(Table &t)
 {
-    QObject::disconnect(&t, &Table::beforeOpen, nullptr, nullptr);
-    QObject::connect(&t, &Table::beforeOpen, &t, [&t] { t.setFolder(Config().DataDir); });
+    static const char kHooked[] = "velFolderFromDataDir";
+    if (!t.property(kHooked).toBool()) {
+        QObject::connect(&t, &Table::beforeOpen, &t, [&t] {
+            if (t.property(kHooked).toBool())
+                t.setFolder(Config().DataDir);
+        });
+    }
+    t.setProperty(kHooked, true);
     t.setFolder(Config().DataDir);
 }
 
@@ -125,7 +132,7 @@ void DefineWorkList(Table &t)
 void DefineTestTable(Table &t)
 {
     // The test table has no before-open event: its folder is always "data\".
-    QObject::disconnect(&t, &Table::beforeOpen, nullptr, nullptr);
+    t.setProperty("velFolderFromDataDir", false);
     t.setFolder(QStringLiteral("data\\"));
     t.setTableName(QStringLiteral("Psy.dbf"));
     t.setLevel(TableLevel::FoxPro);
