@@ -212,18 +212,6 @@ bool Ordered(T order, quint8 cmp, bool equal)
     return false;
 }
 
-void EncodeNumberKey(double value, uchar *out)
-{
-    if (value == 0 || !(value == value))
-        value = 0;   // -0 and 0 are one key
-    quint64 bits = std::bit_cast<quint64>(value);
-    bits = (bits & 0x8000000000000000ull) ? ~bits : bits ^ 0x8000000000000000ull;
-    for (int i = 7; i >= 0; --i) {
-        out[i] = uchar(bits & 0xFF);
-        bits >>= 8;
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- the program
@@ -1065,6 +1053,27 @@ QByteArray Expression::DateKey(const QDate &date)
     if (!date.isValid())
         return QByteArray(8, ' ');
     return date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+}
+
+void EncodeNumberKey(double value, uchar *out)
+{
+    if (value == 0 || !(value == value))
+        value = 0;   // -0 and 0 are one key
+    quint64 bits = std::bit_cast<quint64>(value);
+    bits = (bits & 0x8000000000000000ull) ? ~bits : bits ^ 0x8000000000000000ull;
+    for (int i = 7; i >= 0; --i) {
+        out[i] = uchar(bits & 0xFF);
+        bits >>= 8;
+    }
+}
+
+double DecodeNumberKey(const uchar *key)
+{
+    quint64 bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits = bits << 8 | key[i];
+    bits = (bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits;
+    return std::bit_cast<double>(bits);
 }
 
 const uchar *FoldLower1251() { return Folds().lower; }
