@@ -38,16 +38,13 @@ public:
     // open state
     std::shared_ptr<TableStore> store;
     std::unique_ptr<Expression> filter;
-    Tag *tag = nullptr;
+    TagIndex *tag = nullptr;
     int recNo = 0;                 // current record, 0 when there is none
     bool bof = true, eof = true;
     State state = State::Browse;
     QByteArray buffer;             // the record being appended or edited
     MemoEdits memoEdits;
     int insertReturn = 0;          // the record to go back to when an append is cancelled
-    // The position of recNo in the order, valid while the store's change count is.
-    mutable int cachedPos = -1;
-    mutable uint64_t cachedChanges = ~uint64_t(0);
 
     [[noreturn]] void fail(const QString &what) const
     {
@@ -85,44 +82,81 @@ public:
     }
 
     // ---- order: record order, or the selected tag's ----
-    int orderSize() const { return tag ? tag->size() : store->count(); }
-    int recAt(int pos) const { return tag ? tag->recNoAt(pos) : pos + 1; }
+    // In a tag the cursor `tc` marks the current record's place; it is found again by
+    // key and record number whenever the records changed since it was set.
+    TagCursor tc;
+    bool tcValid = false;      // tc was set for recNo at cursorChanges
+    bool tcExact = false;      // tc is on recNo itself, not on the entry after its place
+    uint64_t cursorChanges = 0;
 
-    // Where the walk from the current record goes on: its position, or, for a record
-    // that is missing from a unique tag, the place its key would take.
-    int currentPos() const
+    void placeTag()
     {
-        if (recNo <= 0)
-            return -1;
-        if (!tag)
-            return recNo - 1;
-        if (cachedChanges == store->changeCount() && cachedPos >= 0 && cachedPos < tag->size()
-            && tag->recNoAt(cachedPos) == recNo)
-            return cachedPos;
-        const uchar *rec = store->record(recNo);
-        int pos = tag->positionOf(recNo, rec);
-        if (pos < 0)
-            pos = tag->lowerBound(tag->key(rec));
-        cachedPos = pos;
-        cachedChanges = store->changeCount();
-        return pos;
+        tcExact = tag->Locate(tc, quint32(recNo), store->record(recNo));
+        tcValid = true;
+        cursorChanges = store->changeCount();
     }
-    bool inOrder() const { return !tag || (recNo > 0 && tag->positionOf(recNo, store->record(recNo)) >= 0); }
+    bool tagPlaced() const { return tcValid && cursorChanges == store->changeCount(); }
 
-    void setCurrent(int pos, int r)
+    void setCurrent(int r)
     {
         recNo = r;
-        cachedPos = pos;
-        cachedChanges = store->changeCount();
+        if (tag) {
+            tcValid = true;
+            tcExact = true;
+            cursorChanges = store->changeCount();
+        }
     }
 
-    int findFrom(int pos, int step) const
+    // Whether the current record is in the order (a later duplicate of a unique tag is not).
+    bool inOrder()
     {
-        const int n = orderSize();
-        for (; pos >= 0 && pos < n; pos += step)
-            if (visible(recAt(pos)))
-                return pos;
-        return -1;
+        if (!tag)
+            return true;
+        if (recNo <= 0)
+            return false;
+        if (!tagPlaced())
+            placeTag();
+        return tcExact;
+    }
+
+    // The first (step 1) or last (step -1) visible record; 0 when there is none.
+    int findEnd(int step)
+    {
+        if (!tag) {
+            const int n = store->count();
+            for (int r = step > 0 ? 1 : n; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        bool on = step > 0 ? tag->First(tc) : tag->Last(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
+    }
+
+    // The visible record after (step 1) or before (step -1) the current one's place.
+    int findStep(int step)
+    {
+        if (!tag) {
+            const int n = store->count();
+            for (int r = recNo + step; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        if (!tagPlaced())
+            placeTag();
+        bool on;
+        if (step > 0)
+            on = tcExact ? tag->Next(tc) : tc.recNo() != 0;
+        else
+            on = tag->Prior(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
     }
 
     // ---- moves ----
@@ -130,28 +164,28 @@ public:
     {
         checkBrowse();
         store->noticeChanges(false);
-        const int pos = findFrom(0, 1);
-        if (pos >= 0)
-            setCurrent(pos, recAt(pos));
+        const int r = findEnd(1);
+        if (r > 0)
+            setCurrent(r);
         else
             recNo = 0;
         bof = true;
-        eof = pos < 0;
-        return pos >= 0;
+        eof = r == 0;
+        return r > 0;
     }
 
     bool moveLast()
     {
         checkBrowse();
         store->noticeChanges(false);
-        const int pos = findFrom(orderSize() - 1, -1);
-        if (pos >= 0)
-            setCurrent(pos, recAt(pos));
+        const int r = findEnd(-1);
+        if (r > 0)
+            setCurrent(r);
         else
             recNo = 0;
         eof = true;
-        bof = pos < 0;
-        return pos >= 0;
+        bof = r == 0;
+        return r > 0;
     }
 
     bool moveBy(int step)
@@ -162,18 +196,15 @@ public:
             bof = eof = true;
             return false;
         }
-        const int cur = currentPos();
-        // A record missing from the order stands before the position its key takes.
-        const int start = (step > 0 && !inOrder()) ? cur : cur + step;
-        const int pos = findFrom(start, step);
-        if (pos < 0) {
+        const int r = findStep(step);
+        if (r == 0) {
             if (step > 0)
                 eof = true;
             else
                 bof = true;
             return false;
         }
-        setCurrent(pos, recAt(pos));
+        setCurrent(r);
         bof = eof = false;
         return true;
     }
@@ -181,18 +212,16 @@ public:
     // After the current record left the view: the next visible one, else the one before.
     void settle()
     {
-        if (recNo > 0 && recNo <= store->count() && visible(recNo) && inOrder()) {
-            bof = eof = false;
-            return;
-        }
         if (recNo > 0 && recNo <= store->count()) {
-            const int cur = currentPos();
-            const int start = inOrder() ? cur + 1 : cur;
-            int pos = findFrom(start, 1);
-            if (pos < 0)
-                pos = findFrom(cur - 1, -1);
-            if (pos >= 0) {
-                setCurrent(pos, recAt(pos));
+            if (visible(recNo) && inOrder()) {
+                bof = eof = false;
+                return;
+            }
+            int r = findStep(1);
+            if (r == 0)
+                r = findStep(-1);
+            if (r > 0) {
+                setCurrent(r);
                 bof = eof = false;
                 return;
             }
@@ -228,7 +257,7 @@ public:
             buffer.clear();
             memoEdits.clear();
             recNo = r;
-            cachedChanges = ~uint64_t(0);
+            tcValid = false;
             bof = eof = false;
             emit q->afterScroll();
         } else {
@@ -255,12 +284,12 @@ public:
         if (indexName.isEmpty()) {
             tag = nullptr;
         } else {
-            Tag *t = store->tags().find(indexName);
+            TagIndex *t = store->tags().find(indexName);
             if (!t)
                 fail(QStringLiteral("нет индекса %1").arg(indexName));
             tag = t;
         }
-        cachedChanges = ~uint64_t(0);
+        tcValid = false;
     }
 
     QString resolvedPath() const
@@ -456,7 +485,7 @@ void Table::setIndexName(const QString &tag)
     emit afterScroll();
 }
 
-QString Table::indexName() const { return d->tag ? d->tag->name() : d->indexName; }
+QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? QString() : d->indexName); }
 
 int Table::exactRecordCount()
 {
@@ -464,12 +493,12 @@ int Table::exactRecordCount()
         return 0;
     d->store->noticeChanges(false);
     int n = 0;
-    const int count = d->store->count();
     if (d->tag) {
-        const int size = d->tag->size();
-        for (int pos = 0; pos < size; ++pos)
-            n += d->visible(d->tag->recNoAt(pos)) ? 1 : 0;
+        TagCursor c;
+        for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
+            n += d->visible(int(c.recNo())) ? 1 : 0;
     } else {
+        const int count = d->store->count();
         for (int r = 1; r <= count; ++r)
             n += d->visible(r) ? 1 : 0;
     }
@@ -533,7 +562,7 @@ bool Table::isEmpty()
     if (!d->store)
         return true;
     d->store->noticeChanges(false);
-    return d->findFrom(0, 1) < 0;
+    return d->findEnd(1) == 0;
 }
 
 int Table::recNo() const
@@ -551,10 +580,14 @@ bool Table::goToRecNo(int recNo)
     d->store->noticeChanges(false);
     if (recNo < 1 || recNo > d->store->count() || !d->visible(recNo))
         return false;
-    if (d->tag && d->tag->positionOf(recNo, d->store->record(recNo)) < 0)
-        return false;
+    const int before = d->recNo;
     d->recNo = recNo;
-    d->cachedChanges = ~uint64_t(0);
+    d->tcValid = false;
+    if (!d->inOrder()) {
+        d->recNo = before;
+        d->tcValid = false;
+        return false;
+    }
     d->bof = d->eof = false;
     emit afterScroll();
     return true;

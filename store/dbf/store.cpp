@@ -236,7 +236,7 @@ void TableStore::loadRecords(bool initial)
     if (newCount < m_count) {
         m_records = std::move(records);
         m_count = newCount;
-        m_tags.rebuild(m_count, [this](int r) { return record(r); });
+        m_tags.rebuild(m_count, [this](quint32 r) { return record(int(r)); });
     } else {
         for (int r = 1; r <= m_count; ++r) {
             if (std::memcmp(at(m_records, r, rl), at(records, r, rl), size_t(rl)) != 0) {
@@ -400,7 +400,7 @@ void TableStore::removeAll()
         m_records.clear();
         m_memoryMemos.clear();
         m_count = 0;
-        m_tags.rebuild(0, [this](int r) { return record(r); });
+        m_tags.rebuild(0, [this](quint32 r) { return record(int(r)); });
         ++m_changes;
         return;
     }
@@ -439,8 +439,8 @@ void TableStore::addTags(const QVector<IndexDef> &defs)
     for (const IndexDef &def : defs) {
         if (m_tags.find(def.tag))
             continue;
-        auto tag = std::make_unique<Tag>(def, m_layout);
-        tag->build(m_count, [this](int r) { return record(r); });
+        auto tag = std::make_unique<TagIndex>(def, m_layout);
+        tag->Build(quint32(m_count), [this](quint32 r) { return record(int(r)); });
         m_tags.add(std::move(tag));
         m_indexDirty = true;
     }
