@@ -51,29 +51,6 @@ QSet<QString> IndexedFields(const QVector<IndexDef> &defs, const RecordLayout &l
     return names;
 }
 
-// Writes a whole new file under a temporary name and moves it into place.
-void WriteNewFile(const QString &path, const QByteArray &content, bool replace)
-{
-    const QString temp = path + QStringLiteral(".%1.tmp").arg(::getpid());
-    QFile::remove(temp);
-    {
-        File f;
-        f.open(temp, File::CreateNew);
-        f.writeAt(0, content.constData(), content.size());
-        f.flush();
-    }
-    const QByteArray from = QFile::encodeName(temp), to = QFile::encodeName(path);
-    int rc;
-    if (replace)
-        rc = ::rename(from.constData(), to.constData());
-    else
-        rc = ::link(from.constData(), to.constData());   // fails when the file appeared meanwhile
-    const int err = errno;
-    ::unlink(from.constData());
-    if (rc != 0 && !(err == EEXIST && !replace))
-        FailFile(path, QStringLiteral("не удалось создать файл (%1)").arg(QString::fromLocal8Bit(std::strerror(err))));
-}
-
 } // namespace
 
 std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
@@ -140,15 +117,16 @@ void TableStore::openFile(const OpenRequest &request)
     }
     m_file.open(m_path, request.writable ? File::ReadWrite : File::ReadOnly);
     {
+        // A table another process is creating is locked until its memo file exists.
         FileLock lock(m_file, kLockStart, kLockLength, false);
         m_stamp = m_file.stamp();
         loadRecords(true);
-    }
-    if (m_header.memoKind != MemoKind::None) {
-        m_memoPath = MemoPathFor(m_path, m_header.memoKind);
-        if (!QFileInfo::exists(m_memoPath))
-            FailFile(m_path, QStringLiteral("нет файла примечаний «%1»").arg(m_memoPath));
-        m_memo.open(m_memoPath, m_header.memoKind, request.writable);
+        if (m_header.memoKind != MemoKind::None) {
+            m_memoPath = MemoPathFor(m_path, m_header.memoKind);
+            if (!QFileInfo::exists(m_memoPath))
+                FailFile(m_path, QStringLiteral("нет файла примечаний «%1»").arg(m_memoPath));
+            m_memo.open(m_memoPath, m_header.memoKind, request.writable);
+        }
     }
     m_lastCheck = TickCount64();
     addTags(request.indexes);
@@ -163,23 +141,47 @@ void TableStore::createFile(const OpenRequest &request)
     QByteArray content = BuildHeader(layout, 0, !request.indexes.isEmpty(),
                                      IndexedFields(request.indexes, layout), QDate::currentDate());
     content.append('\x1A');
+
+    // The new table is written under a temporary name and linked into place whole, still
+    // locked, so that a process opening it meanwhile waits until the memo file is there
+    // too; of two processes creating it at once, the second finds it made.
+    const QString temp = m_path + QStringLiteral(".%1.tmp").arg(::getpid());
+    QFile::remove(temp);
+    File table;
+    table.open(temp, File::CreateNew);
+    const QByteArray tempName = QFile::encodeName(temp);
+    try {
+        table.writeAt(0, content.constData(), content.size());
+        table.flush();
+        table.lock(kLockStart, kLockLength, true, 5000);
+    } catch (...) {
+        ::unlink(tempName.constData());
+        throw;
+    }
+    const int rc = ::link(tempName.constData(), QFile::encodeName(m_path).constData());
+    const int err = errno;
+    ::unlink(tempName.constData());
+    if (rc != 0) {
+        if (err == EEXIST)
+            return;
+        FailFile(m_path, QStringLiteral("не удалось создать файл (%1)").arg(QString::fromLocal8Bit(std::strerror(err))));
+    }
     if (HasMemoFields(layout)) {
         // A memo file without its table is a leftover: the new table starts a new one.
         const MemoKind kind = MemoKindFor(layout.level);
         const QString memoPath = MemoPathFor(m_path, kind);
-        const QString temp = memoPath + QStringLiteral(".%1.tmp").arg(::getpid());
-        QFile::remove(temp);
+        const QString memoTemp = memoPath + QStringLiteral(".%1.tmp").arg(::getpid());
+        QFile::remove(memoTemp);
         {
             MemoFile memo;
-            memo.create(temp, kind, info.completeBaseName());
+            memo.create(memoTemp, kind, info.completeBaseName());
             memo.flush();
         }
-        if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(memoPath).constData()) != 0) {
-            QFile::remove(temp);
+        if (::rename(QFile::encodeName(memoTemp).constData(), QFile::encodeName(memoPath).constData()) != 0) {
+            QFile::remove(memoTemp);
             FailFile(memoPath, QStringLiteral("не удалось создать файл примечаний"));
         }
     }
-    WriteNewFile(m_path, content, false);
 }
 
 void TableStore::loadRecords(bool initial)
