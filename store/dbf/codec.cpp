@@ -111,6 +111,21 @@ QDate ToDate(const QVariant &value)
     }
 }
 
+// What stores as an empty field: no value, an invalid date (what an empty date field
+// reads as) or a text of spaces.
+bool IsEmptyValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return true;
+    switch (value.typeId()) {
+    case QMetaType::QDate: return !value.toDate().isValid();
+    case QMetaType::QDateTime: return !value.toDateTime().isValid();
+    case QMetaType::QString: return value.toString().trimmed().isEmpty();
+    case QMetaType::QByteArray: return value.toByteArray().trimmed().isEmpty();
+    default: return false;
+    }
+}
+
 } // namespace
 
 int FixedWidth(char type, TableLevel level)
@@ -325,7 +340,7 @@ QVariant DecodeField(const FieldLayout &f, TableLevel level, const uchar *record
 void EncodeField(const FieldLayout &f, TableLevel level, uchar *record, const QVariant &value)
 {
     uchar *p = record + f.offset;
-    const bool empty = !value.isValid() || value.isNull();
+    const bool empty = IsEmptyValue(value);
     switch (f.type) {
     case 'C': {
         std::memset(p, ' ', size_t(f.width));

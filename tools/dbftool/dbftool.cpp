@@ -153,7 +153,10 @@ int CheckTable(const QString &path, QTextStream &out)
                 }
                 continue;
             }
-            const bool empty = QByteArray(reinterpret_cast<const char *>(rec + f.offset), f.width).trimmed().isEmpty();
+            // Other programs write an empty date as zeros and an empty number as stars.
+            const QByteArray raw(reinterpret_cast<const char *>(rec + f.offset), f.width);
+            const bool empty = raw.trimmed().isEmpty() || (f.type == 'D' && raw == "00000000")
+                               || ((f.type == 'N' || f.type == 'F') && raw.count('*') == raw.size());
             if ((f.type == 'D' || f.type == 'N' || f.type == 'F') && !empty
                 && DecodeField(f, layout.level, rec).isNull())
                 fault(r, QStringLiteral("%1: \"%2\" is not a value of type %3")
