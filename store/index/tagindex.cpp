@@ -78,6 +78,8 @@ void TagIndex::FreeNode(int index)
 
 void TagIndex::Touch(int index)
 {
+    if (!m_pages)
+        return;   // only nodes that are pages of a file are written
     Node &n = m_nodes[size_t(index)];
     if (!n.changed) {
         n.changed = true;
@@ -444,11 +446,32 @@ void TagIndex::Update(quint32 recNo, const uchar *oldRecord, const uchar *newRec
 
 void TagIndex::Build(quint32 recordCount, const RecordSource &records)
 {
-    ResetEmpty(false);
-    const int len = EntryLength();
-    std::vector<uchar> arena(size_t(recordCount) * size_t(len));
+    BeginBuild(recordCount);
     for (quint32 r = 1; r <= recordCount; ++r)
-        MakeEntry(records(r), r, arena.data() + size_t(r - 1) * size_t(len));
+        AddToBuild(r, records(r));
+    FinishBuild();
+}
+
+void TagIndex::BeginBuild(quint32 recordCount)
+{
+    ResetEmpty(false);
+    m_build.assign(size_t(recordCount) * size_t(EntryLength()), 0);
+    m_buildCount = recordCount;
+}
+
+void TagIndex::AddToBuild(quint32 recNo, const uchar *record)
+{
+    if (recNo >= 1 && recNo <= m_buildCount)
+        MakeEntry(record, recNo, m_build.data() + size_t(recNo - 1) * size_t(EntryLength()));
+}
+
+void TagIndex::FinishBuild()
+{
+    const int len = EntryLength();
+    const quint32 recordCount = m_buildCount;
+    std::vector<uchar> arena;
+    arena.swap(m_build);
+    m_buildCount = 0;
     std::vector<quint32> order(recordCount);
     std::iota(order.begin(), order.end(), 0u);
     const uchar *base = arena.data();

@@ -75,6 +75,11 @@ public:
 
     // ---- keeping the tag current
     void Build(quint32 recordCount, const RecordSource &records);
+    // The same in steps, so that one pass over the records builds several tags: every
+    // record number from 1 to recordCount is given once, in any order.
+    void BeginBuild(quint32 recordCount);
+    void AddToBuild(quint32 recNo, const uchar *record);
+    void FinishBuild();
     void Insert(quint32 recNo, const uchar *record);
     void Update(quint32 recNo, const uchar *oldRecord, const uchar *newRecord);
     void Remove(quint32 recNo, const uchar *record);
@@ -169,6 +174,8 @@ private:
     PageAllocator *m_pages = nullptr;
     mutable std::vector<Step> m_path;
     std::vector<uchar> m_entry, m_entry2;
+    std::vector<uchar> m_build;   // entries of a build under way, by record number
+    quint32 m_buildCount = 0;
 };
 
 } // namespace vel
