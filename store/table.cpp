@@ -284,7 +284,7 @@ public:
         if (indexName.isEmpty()) {
             tag = nullptr;
         } else {
-            TagIndex *t = store->tags().find(indexName);
+            TagIndex *t = store->tag(indexName);
             if (!t)
                 fail(QStringLiteral("нет индекса %1").arg(indexName));
             tag = t;

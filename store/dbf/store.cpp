@@ -12,6 +12,8 @@
 #include <QHash>
 
 #include <cstring>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vel::dbf {
@@ -62,7 +64,8 @@ std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
                 found->m_file.open(found->m_path, File::ReadWrite);
                 if (found->m_memo.isOpen())
                     found->m_memo.reopenWritable();
-                found->m_stamp = FileStamp();   // read everything again on the next look
+                found->m_stamp = FileStamp();   // read everything again under the lock
+                found->m_indexStale = true;     // and write the index file
             }
             found->addTags(request.indexes);
             return found;
@@ -234,27 +237,33 @@ void TableStore::loadRecords(bool initial)
     const auto at = [](const std::vector<uchar> &buf, int recNo, int64_t len) {
         return buf.data() + size_t(recNo - 1) * size_t(len);
     };
+    // The tags in memory follow at once; the index file is built anew before this process
+    // writes again.
     bool changed = newCount != m_count;
+    const int tags = m_index.tagCount();
     if (newCount < m_count) {
         m_records = std::move(records);
         m_count = newCount;
-        m_tags.rebuild(m_count, [this](quint32 r) { return record(int(r)); });
+        for (int t = 0; t < tags; ++t)
+            m_index.tagAt(t).Build(quint32(m_count), source());
     } else {
         for (int r = 1; r <= m_count; ++r) {
             if (std::memcmp(at(m_records, r, rl), at(records, r, rl), size_t(rl)) != 0) {
-                m_tags.change(r, at(m_records, r, rl), at(records, r, rl));
+                for (int t = 0; t < tags; ++t)
+                    m_index.tagAt(t).Update(quint32(r), at(m_records, r, rl), at(records, r, rl));
                 changed = true;
             }
         }
         for (int r = m_count + 1; r <= newCount; ++r)
-            m_tags.insert(r, at(records, r, rl));
+            for (int t = 0; t < tags; ++t)
+                m_index.tagAt(t).Insert(quint32(r), at(records, r, rl));
         m_records = std::move(records);
         m_count = newCount;
     }
     m_header.recordCount = header.recordCount;
     if (changed) {
         ++m_changes;
-        m_indexDirty = true;
+        m_indexStale = m_indexStale || m_indexFile;
     }
 }
 
@@ -289,9 +298,11 @@ void TableStore::rereadRecord(int recNo)
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(rl);
     if (std::memcmp(mine, buf.data(), size_t(rl)) == 0)
         return;
-    m_tags.change(recNo, mine, buf.data());
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        m_index.tagAt(t).Update(quint32(recNo), mine, buf.data());
     std::memcpy(mine, buf.data(), size_t(rl));
     ++m_changes;
+    m_indexStale = m_indexStale || m_indexFile;
 }
 
 void TableStore::lockedSync()
@@ -306,6 +317,8 @@ void TableStore::lockedSync()
         loadRecords(false);
         m_stamp = now;
     }
+    if (m_indexFile && (m_indexStale || indexFileChanged()))
+        buildIndex();
 }
 
 void TableStore::storeMemos(QByteArray &record, const MemoEdits &memos)
@@ -352,7 +365,7 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         storeMemos(record, memos);
         m_records.insert(m_records.end(), record.begin(), record.end());
         ++m_count;
-        m_tags.insert(m_count, this->record(m_count));
+        indexInsert(m_count);
         ++m_changes;
         return m_count;
     }
@@ -363,10 +376,9 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
     writeRecordAt(recNo, record, true);
     m_records.insert(m_records.end(), record.begin(), record.end());
     m_count = recNo;
-    m_tags.insert(recNo, this->record(recNo));
+    indexInsert(recNo);
     m_stamp = m_file.stamp();
     ++m_changes;
-    m_indexDirty = true;
     return recNo;
 }
 
@@ -374,24 +386,23 @@ void TableStore::update(int recNo, QByteArray record, const MemoEdits &memos)
 {
     ensureWritable();
     Q_ASSERT(record.size() == m_layout.recordLength);
+    std::optional<FileLock> lock;
     if (!isMemory()) {
-        FileLock lock(m_file, kLockStart, kLockLength, true);
+        lock.emplace(m_file, kLockStart, kLockLength, true);
         lockedSync();
-        if (recNo < 1 || recNo > m_count)
-            FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
-        storeMemos(record, memos);
+    }
+    if (recNo < 1 || recNo > m_count)
+        FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
+    storeMemos(record, memos);
+    if (!isMemory()) {
         writeRecordAt(recNo, record, false);
         m_stamp = m_file.stamp();
-        m_indexDirty = true;
-    } else {
-        if (recNo < 1 || recNo > m_count)
-            FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
-        storeMemos(record, memos);
     }
+    // The tags see the record before and after; the record in memory changes between.
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(m_layout.recordLength);
-    const auto *after = reinterpret_cast<const uchar *>(record.constData());
-    m_tags.change(recNo, mine, after);
-    std::memcpy(mine, after, size_t(m_layout.recordLength));
+    const std::vector<uchar> before(mine, mine + m_layout.recordLength);
+    std::memcpy(mine, record.constData(), size_t(m_layout.recordLength));
+    indexUpdate(recNo, before.data(), mine);
     ++m_changes;
 }
 
@@ -402,7 +413,7 @@ void TableStore::removeAll()
         m_records.clear();
         m_memoryMemos.clear();
         m_count = 0;
-        m_tags.rebuild(0, [this](quint32 r) { return record(int(r)); });
+        m_index.Clear();
         ++m_changes;
         return;
     }
@@ -436,36 +447,109 @@ QByteArray TableStore::memo(int field, const uchar *rec) const
     return m_memo.read(block);
 }
 
+QStringList TableStore::tagNames()
+{
+    QStringList names;
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        names << m_index.tagAt(t).name();
+    return names;
+}
+
 void TableStore::addTags(const QVector<IndexDef> &defs)
 {
+    bool added = false;
     for (const IndexDef &def : defs) {
-        if (m_tags.find(def.tag))
+        if (m_index.tag(def.tag))
             continue;
-        auto tag = std::make_unique<TagIndex>(def, m_layout);
-        tag->Build(quint32(m_count), [this](quint32 r) { return record(int(r)); });
-        m_tags.add(std::move(tag));
-        m_indexDirty = true;
+        bool known = false;
+        for (const IndexDef &d : m_indexDefs)
+            known = known || d.tag.compare(def.tag, Qt::CaseInsensitive) == 0;
+        if (!known) {
+            m_indexDefs.append(def);
+            added = true;
+        }
+    }
+    if (m_index.isOpen() && !added && !(m_indexStale && !m_indexFile && m_file.writable()))
+        return;
+    if (isMemory() || !m_file.writable()) {
+        buildIndex();
+        return;
+    }
+    FileLock lock(m_file, kLockStart, kLockLength, true);
+    m_indexStale = false;
+    lockedSync();
+    buildIndex();
+}
+
+void TableStore::buildIndex()
+{
+    // Callers that may write the file hold the write lock.
+    const QString path = isMemory() ? QString() : indexPath();
+    bool withFile = !isMemory() && m_file.writable() && (!m_indexDefs.isEmpty() || QFileInfo::exists(path));
+    try {
+        m_index.Open(withFile ? path : QString(), QFileInfo(m_path).fileName(), m_layout, m_indexDefs,
+                     quint32(m_count), source());
+    } catch (const ExpressionError &) {
+        throw;
+    } catch (const TableError &) {
+        if (!withFile)
+            throw;
+        // The index file cannot be written here: the tags live in memory, and the next
+        // start builds the file again.
+        withFile = false;
+        m_index.Open(QString(), QFileInfo(m_path).fileName(), m_layout, m_indexDefs, quint32(m_count), source());
+    }
+    m_indexFile = withFile;
+    m_indexStale = false;
+    m_indexInode = 0;
+    if (!withFile)
+        return;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        m_indexInode = uint64_t(st.st_ino);
+    if (!m_header.productionIndex) {
+        // The table says that it has a production index, as other programs look for it.
+        uchar flag = 0;
+        m_file.readAt(28, &flag, 1);
+        flag |= 0x01;
+        m_file.writeAt(28, &flag, 1);
+        m_header.productionIndex = true;
+        m_stamp = m_file.stamp();
     }
 }
 
-void TableStore::writeIndexFile()
+bool TableStore::indexFileChanged() const
 {
-    // The production index file is written by the index layer once it is in place.
-    m_indexDirty = false;
+    struct stat st;
+    if (::stat(QFile::encodeName(indexPath()).constData(), &st) != 0)
+        return true;
+    return uint64_t(st.st_ino) != m_indexInode;
+}
+
+void TableStore::indexInsert(int recNo)
+{
+    try {
+        m_index.Insert(quint32(recNo), record(recNo));
+    } catch (const TableError &) {
+        m_indexFile = false;   // the file was dropped; the tags in memory are current
+    }
+}
+
+void TableStore::indexUpdate(int recNo, const uchar *before, const uchar *after)
+{
+    try {
+        m_index.Update(quint32(recNo), before, after);
+    } catch (const TableError &) {
+        m_indexFile = false;
+    }
 }
 
 void TableStore::detach()
 {
     if (--m_users > 0)
         return;
+    m_index.Close();
     if (!isMemory()) {
-        if (m_indexDirty && m_file.writable()) {
-            try {
-                writeIndexFile();
-            } catch (const TableError &) {
-                // The index file is rebuilt from the records at the next open.
-            }
-        }
         m_file.flush();
         m_memo.flush();
     }
