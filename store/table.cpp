@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vel {
@@ -81,6 +82,39 @@ public:
         return rec[0] != '*' && (!filterOn() || filter->Test(rec));
     }
 
+    // ---- a filter "FIELD = n" on a numeric field walks the records its lookup gives ----
+    int lookupField = -1;
+    int64_t lookupValue = 0;
+    std::vector<int> cands;
+    uint64_t candsChanges = ~uint64_t(0);
+
+    void recognizeFilter()
+    {
+        lookupField = -1;
+        candsChanges = ~uint64_t(0);
+        QString name;
+        int64_t value;
+        if (!filter || !NumberLookup::Recognize(filterText, &name, &value))
+            return;
+        const int i = store->layout().indexOf(name);
+        if (i >= 0 && NumberLookup::Suits(store->layout().fields[i])) {
+            lookupField = i;
+            lookupValue = value;
+        }
+    }
+
+    // The records a walk in record order visits, or nullptr for all of them.
+    const std::vector<int> *candidates()
+    {
+        if (lookupField < 0 || !filterOn() || tag)
+            return nullptr;
+        if (candsChanges != store->changeCount()) {
+            cands = store->lookup(lookupField)->candidates(lookupValue);
+            candsChanges = store->changeCount();
+        }
+        return &cands;
+    }
+
     // ---- order: record order, or the selected tag's ----
     // In a tag the cursor `tc` marks the current record's place; it is found again by
     // key and record number whenever the records changed since it was set.
@@ -122,6 +156,13 @@ public:
     // The first (step 1) or last (step -1) visible record; 0 when there is none.
     int findEnd(int step)
     {
+        if (const std::vector<int> *c = candidates()) {
+            const int n = int(c->size());
+            for (int i = step > 0 ? 0 : n - 1; i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
         if (!tag) {
             const int n = store->count();
             for (int r = step > 0 ? 1 : n; r >= 1 && r <= n; r += step)
@@ -139,6 +180,18 @@ public:
     // The visible record after (step 1) or before (step -1) the current one's place.
     int findStep(int step)
     {
+        if (const std::vector<int> *c = candidates()) {
+            const auto at = std::lower_bound(c->begin(), c->end(), recNo);
+            int i = int(at - c->begin());
+            if (step > 0 && at != c->end() && *at == recNo)
+                ++i;
+            else if (step < 0)
+                --i;
+            for (const int n = int(c->size()); i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
         if (!tag) {
             const int n = store->count();
             for (int r = recNo + step; r >= 1 && r <= n; r += step)
@@ -277,6 +330,7 @@ public:
             return;
         }
         filter = std::make_unique<Expression>(Expression::Filter(filterText, store->layout(), options));
+        recognizeFilter();
     }
 
     void selectTag()
@@ -431,6 +485,7 @@ void Table::setFilter(const QString &expression)
         d->checkBrowse();
         d->filterText = expression;
         d->filter = std::move(compiled);
+        d->recognizeFilter();
         d->moveFirst();
         emit afterScroll();
         return;
@@ -493,7 +548,10 @@ int Table::exactRecordCount()
         return 0;
     d->store->noticeChanges(false);
     int n = 0;
-    if (d->tag) {
+    if (const std::vector<int> *c = d->candidates()) {
+        for (int r : *c)
+            n += d->visible(r) ? 1 : 0;
+    } else if (d->tag) {
         TagCursor c;
         for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
             n += d->visible(int(c.recNo())) ? 1 : 0;

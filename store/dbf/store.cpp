@@ -246,17 +246,21 @@ void TableStore::loadRecords(bool initial)
         m_count = newCount;
         for (int t = 0; t < tags; ++t)
             m_index.tagAt(t).Build(quint32(m_count), source());
+        lookupsRebuild();
     } else {
         for (int r = 1; r <= m_count; ++r) {
             if (std::memcmp(at(m_records, r, rl), at(records, r, rl), size_t(rl)) != 0) {
                 for (int t = 0; t < tags; ++t)
                     m_index.tagAt(t).Update(quint32(r), at(m_records, r, rl), at(records, r, rl));
+                lookupsChange(r, at(m_records, r, rl), at(records, r, rl));
                 changed = true;
             }
         }
-        for (int r = m_count + 1; r <= newCount; ++r)
+        for (int r = m_count + 1; r <= newCount; ++r) {
             for (int t = 0; t < tags; ++t)
                 m_index.tagAt(t).Insert(quint32(r), at(records, r, rl));
+            lookupsInsert(r, at(records, r, rl));
+        }
         m_records = std::move(records);
         m_count = newCount;
     }
@@ -300,6 +304,7 @@ void TableStore::rereadRecord(int recNo)
         return;
     for (int t = 0; t < m_index.tagCount(); ++t)
         m_index.tagAt(t).Update(quint32(recNo), mine, buf.data());
+    lookupsChange(recNo, mine, buf.data());
     std::memcpy(mine, buf.data(), size_t(rl));
     ++m_changes;
     m_indexStale = m_indexStale || m_indexFile;
@@ -366,6 +371,7 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         m_records.insert(m_records.end(), record.begin(), record.end());
         ++m_count;
         indexInsert(m_count);
+        lookupsInsert(m_count, this->record(m_count));
         ++m_changes;
         return m_count;
     }
@@ -377,6 +383,7 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
     m_records.insert(m_records.end(), record.begin(), record.end());
     m_count = recNo;
     indexInsert(recNo);
+    lookupsInsert(recNo, this->record(recNo));
     m_stamp = m_file.stamp();
     ++m_changes;
     return recNo;
@@ -403,6 +410,7 @@ void TableStore::update(int recNo, QByteArray record, const MemoEdits &memos)
     const std::vector<uchar> before(mine, mine + m_layout.recordLength);
     std::memcpy(mine, record.constData(), size_t(m_layout.recordLength));
     indexUpdate(recNo, before.data(), mine);
+    lookupsChange(recNo, before.data(), mine);
     ++m_changes;
 }
 
@@ -414,6 +422,7 @@ void TableStore::removeAll()
         m_memoryMemos.clear();
         m_count = 0;
         m_index.Clear();
+        lookupsRebuild();
         ++m_changes;
         return;
     }
@@ -542,6 +551,41 @@ void TableStore::indexUpdate(int recNo, const uchar *before, const uchar *after)
     } catch (const TableError &) {
         m_indexFile = false;
     }
+}
+
+const NumberLookup *TableStore::lookup(int field)
+{
+    if (field < 0 || field >= m_layout.fields.size() || !NumberLookup::Suits(m_layout.fields[field]))
+        return nullptr;
+    if (m_lookups.empty())
+        m_lookups.resize(size_t(m_layout.fields.size()));
+    auto &slot = m_lookups[size_t(field)];
+    if (!slot) {
+        slot = std::make_unique<NumberLookup>(m_layout.fields[field], m_layout.level);
+        slot->build(m_count, source());
+    }
+    return slot.get();
+}
+
+void TableStore::lookupsInsert(int recNo, const uchar *record)
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->insert(recNo, record);
+}
+
+void TableStore::lookupsChange(int recNo, const uchar *before, const uchar *after)
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->change(recNo, before, after);
+}
+
+void TableStore::lookupsRebuild()
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->build(m_count, source());
 }
 
 void TableStore::detach()

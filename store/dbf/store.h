@@ -14,6 +14,7 @@
 // the next time this process writes.
 #include "store/dbf/file.h"
 #include "store/dbf/header.h"
+#include "store/dbf/lookup.h"
 #include "store/dbf/memo.h"
 #include "store/index/productionindex.h"
 
@@ -84,6 +85,10 @@ public:
     QStringList tagNames();
     // Adds the defined tags that are missing (built from the records).
     void addTags(const QVector<IndexDef> &defs);
+    // The record numbers by value of a numeric field (built on first use, then kept
+    // current); nullptr for a field that cannot have one.
+    const NumberLookup *lookup(int field);
+
     // What building the index found worth telling (tags of another program not kept).
     QStringList indexNotes() const { return m_index.notes(); }
 
@@ -105,6 +110,10 @@ private:
     void writeRecordAt(int recNo, const QByteArray &record, bool appending);
     void storeMemos(QByteArray &record, const MemoEdits &memos);
     void ensureWritable() const;
+    // Lookups follow every record added or changed, by this process or another.
+    void lookupsInsert(int recNo, const uchar *record);
+    void lookupsChange(int recNo, const uchar *before, const uchar *after);
+    void lookupsRebuild();
     RecordSource source() const
     {
         return [this](quint32 r) { return record(int(r)); };
@@ -130,6 +139,7 @@ private:
     bool m_indexFile = false;      // the tags are kept in an .mdx file
     bool m_indexStale = false;     // the file misses changes of other processes
     uint64_t m_indexInode = 0;     // the .mdx this process wrote
+    std::vector<std::unique_ptr<NumberLookup>> m_lookups;   // by field, empty until used
     // Memo texts of a memory table; a record's memo field holds the index + 1.
     std::vector<QByteArray> m_memoryMemos;
 };

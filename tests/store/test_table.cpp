@@ -262,6 +262,62 @@ private Q_SLOTS:
         QCOMPARE(t.exactRecordCount(), 3);
     }
 
+    // "(IDX=n)" walks only the records whose IDX can be n; the walk must give what a walk
+    // over every record gives ("... and (IDX=n)" is not narrowed), forward and back, as
+    // records are added, renumbered, emptied and deleted.
+    void numberFilterWalksFewRecords_data()
+    {
+        QTest::addColumn<TableLevel>("level");
+        QTest::newRow("N field, dBASE III") << TableLevel::DBase3;
+        QTest::newRow("I field, dBASE 7") << TableLevel::DBase7;
+    }
+    void numberFilterWalksFewRecords()
+    {
+        QFETCH(TableLevel, level);
+        Table t, oracle;
+        DefinePersons(t, dir(), level);
+        DefinePersons(oracle, dir(), level);
+        t.open();
+        oracle.open();
+        const auto same = [&](int idx) {
+            t.setFilter(QString("((IDX = %1))").arg(idx));
+            oracle.setFilter(QString("(IDX=%1) and (IDX=%1)").arg(idx));
+            QStringList forward, back, want;
+            for (bool ok = t.first(); ok && !t.eof(); ok = t.next())
+                forward << QString::number(t.recNo());
+            for (bool ok = t.findLast(); ok; ok = t.findPrior())
+                back.prepend(QString::number(t.recNo()));
+            for (bool ok = oracle.first(); ok && !oracle.eof(); ok = oracle.next())
+                want << QString::number(oracle.recNo());
+            if (forward != want || back != want || t.exactRecordCount() != want.size())
+                qWarning() << "IDX" << idx << forward << back << want;
+            return forward == want && back == want && t.exactRecordCount() == want.size();
+        };
+        for (int i = 1; i <= 40; ++i)
+            AddPerson(t, i % 5, QString("Имя %1").arg(i));
+        QVERIFY(same(3));
+        QVERIFY(same(0));
+        QVERIFY(same(-1));
+        t.setFilter("(IDX=3)");
+        QVERIFY(t.first());
+        t.edit();
+        t.setValue("IDX", 4);   // moves to another value
+        t.post();
+        QVERIFY(t.next());
+        t.edit();
+        t.setValue("IDX", QVariant());   // empty: visited for every value
+        t.post();
+        QVERIFY(t.next());
+        t.deleteRecord();
+        AddPerson(t, 3, "Новый");
+        QVERIFY(same(3));
+        QVERIFY(same(4));
+        QVERIFY(same(0));
+        t.setIndexName("F");   // in a tag's order the lookup stays out of the walk
+        t.setFilter("(IDX=4)");
+        QCOMPARE(t.exactRecordCount(), 9);
+    }
+
     void handlesShareRecords()
     {
         Table rw, ro;
