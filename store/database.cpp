@@ -147,9 +147,18 @@ void DefineTestTable(Table &t)
         {QStringLiteral("PSYFINAL"), 'C', 60, 0},
         {QStringLiteral("TIME"), 'C', 8, 0},
     });
-    t.setIndexDefs({{QStringLiteral("I"), QStringLiteral("IDX"), true, false}});
+    t.setIndexDefs(SystemIndexDefs(QStringLiteral("Psy.dbf")));
     t.setIndexName(QString());
     ResetFilter(t, QStringLiteral("(idx=0)"), FilterOptions{false, true});
+}
+
+QVector<IndexDef> SystemIndexDefs(const QString &fileName)
+{
+    if (fileName.compare(QLatin1String("patients.dbf"), Qt::CaseInsensitive) == 0)
+        return PeopleIndexes(true);
+    if (fileName.compare(QLatin1String("psy.dbf"), Qt::CaseInsensitive) == 0)
+        return {{QStringLiteral("I"), QStringLiteral("IDX"), true, false}};
+    return {};
 }
 
 void Database::Open()

@@ -8,6 +8,7 @@
 
 #include "store/common/text.h"
 #include "store/dbf/codec.h"
+#include "store/index/mdxfile.h"
 #include "store/table.h"
 #include "tests/store/tablefixture.h"
 
@@ -265,6 +266,72 @@ private Q_SLOTS:
     // "(IDX=n)" walks only the records whose IDX can be n; the walk must give what a walk
     // over every record gives ("... and (IDX=n)" is not narrowed), forward and back, as
     // records are added, renumbered, emptied and deleted.
+    // The .mdx holds every record in the order the table walks, after appends, edits and
+    // deletions, after another process's write, and after the file was deleted meanwhile;
+    // a read-only view never writes it.
+    void productionIndexFollowsTheTable()
+    {
+        const QString mdx = dir() + "/persons.mdx";
+        const auto fileOrder = [&](const char *tag) {
+            const MdxReader reader(mdx);
+            reader.CheckAll();
+            QList<int> out;
+            for (const MdxEntry &e : reader.Entries(*reader.tag(tag)))
+                out << int(e.recNo);
+            return out;
+        };
+        const auto tableOrder = [](Table &t, const char *tag) {
+            t.setIndexName(tag);
+            t.setFilter(QString());
+            QList<int> out;
+            for (bool ok = t.first(); ok && !t.eof(); ok = t.next())
+                out << t.recNo();
+            return out;
+        };
+        {
+            Table view;
+            DefinePersons(view, dir());
+            view.open();
+            view.close();
+            QFile::remove(mdx);
+            view.setReadOnly(true);
+            view.open();
+            QVERIFY(!QFile::exists(mdx));
+        }
+        Table t;
+        DefinePersons(t, dir());
+        t.open();
+        QVERIFY(QFile::exists(mdx));
+        for (int i = 1; i <= 30; ++i)
+            AddPerson(t, i, QString("Имя %1").arg((i * 7) % 30, 2, 10, QChar('0')));
+        t.setIndexName("F");
+        QVERIFY(t.goToRecNo(5));
+        t.edit();
+        t.setValue("FIO", "Аааа");
+        t.post();
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+        QCOMPARE(fileOrder("I"), tableOrder(t, "I"));
+
+        // Another program writes a record; this process's next write builds the file anew.
+        const QString path = dir() + "/persons.dbf";
+        QByteArray bytes = ReadAll(path);
+        auto *p = reinterpret_cast<uchar *>(bytes.data());
+        const int hl = dbf::ReadLE16(p + 8), rl = dbf::ReadLE16(p + 10);
+        bytes.insert(hl + 30 * rl, bytes.mid(hl, rl));
+        dbf::WriteLE32(reinterpret_cast<uchar *>(bytes.data()) + 4, 31);
+        QTest::qSleep(5);
+        WriteAll(path, bytes);
+        t.refresh();
+        AddPerson(t, 32, "Последний");
+        QCOMPARE(fileOrder("F").size(), 32);
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+
+        QFile::remove(mdx);   // as the index repair of the settings page does
+        AddPerson(t, 33, "Ещё один");
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+        QCOMPARE(fileOrder("F").size(), 33);
+    }
+
     void numberFilterWalksFewRecords_data()
     {
         QTest::addColumn<TableLevel>("level");

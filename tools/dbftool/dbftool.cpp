@@ -1,11 +1,14 @@
 #include "tools/dbftool/dbftool.h"
 
 #include "store/common/text.h"
+#include "store/database.h"
+#include "store/index/mdxfile.h"
 #include "store/dbf/codec.h"
 #include "store/dbf/store.h"
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 namespace vel {
@@ -53,6 +56,52 @@ QString MemoKindName(MemoKind kind)
     case MemoKind::None: break;
     }
     return QStringLiteral("none");
+}
+
+// The .mdx against the records: every tag must hold the records a tag built from them
+// holds, in the same order. Returns the number of faults.
+int CheckIndexFile(TableStore &store, QTextStream &out)
+{
+    const QString path = store.indexPath();
+    if (!QFileInfo::exists(path)) {
+        out << "no index file " << path << (store.header().productionIndex ? " (the table says it has one)" : "") << '\n';
+        return 0;
+    }
+    int faults = 0;
+    try {
+        const MdxReader reader(path);
+        reader.CheckAll();
+        for (const MdxTagInfo &info : reader.tags()) {
+            std::unique_ptr<TagIndex> built;
+            try {
+                built = std::make_unique<TagIndex>(IndexDef{info.name, info.expression, info.unique, false},
+                                                   store.layout());
+            } catch (const TableError &e) {
+                out << "note: tag " << info.name << " (" << info.expression << ") not checked: " << e.message() << '\n';
+                continue;
+            }
+            built->Build(quint32(store.count()), [&store](quint32 r) { return store.record(int(r)); });
+            QVector<quint32> want;
+            TagCursor c;
+            for (bool on = built->First(c); on; on = built->Next(c))
+                want << c.recNo();
+            QVector<quint32> got;
+            for (const MdxEntry &e : reader.Entries(info))
+                got << e.recNo;
+            if (got != want) {
+                out << "FAULT index tag " << info.name << ": " << got.size() << " entries, the records give "
+                    << want.size() << (got.size() == want.size() ? " in another order" : "") << '\n';
+                ++faults;
+            } else {
+                out << "tag " << info.name.leftJustified(10) << ' ' << info.expression << (info.unique ? " (unique)" : "")
+                    << ": " << got.size() << " entries, in order\n";
+            }
+        }
+    } catch (const TableError &e) {
+        out << "FAULT " << e.message() << '\n';
+        ++faults;
+    }
+    return faults;
 }
 
 } // namespace
@@ -167,13 +216,31 @@ int CheckTable(const QString &path, QTextStream &out)
         }
     }
     out << store->count() << " records checked, " << faults << (faults == 1 ? " fault\n" : " faults\n");
+    faults += CheckIndexFile(*store, out);
     return faults == 0 ? 0 : 1;
 }
 
 int RebuildIndexes(const QString &path, QTextStream &out)
 {
-    out << "rebuilding the production index of " << path << " is not available yet\n";
-    return 1;
+    // The tags of the old file are kept (ProductionIndex reads them); the system's own
+    // tables get their defined tags even when the file is gone.
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    OpenRequest request;
+    request.path = absolute;
+    request.writable = true;
+    request.indexes = SystemIndexDefs(QFileInfo(absolute).fileName());
+    const auto store = TableStore::OpenFile(request);
+    store->attach();
+    for (const QString &note : store->indexNotes())
+        out << "note: " << note << '\n';
+    const QStringList tags = store->tagNames();
+    if (tags.isEmpty())
+        out << "no tags to build: the table has no index file and is not one of the system's tables\n";
+    else
+        out << "built " << store->indexPath() << ": " << tags.join(QLatin1String(", ")) << " over "
+            << store->count() << " records\n";
+    store->detach();
+    return 0;
 }
 
 } // namespace vel
