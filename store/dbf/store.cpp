@@ -498,8 +498,8 @@ void TableStore::buildIndex()
     try {
         m_index.Open(withFile ? path : QString(), QFileInfo(m_path).fileName(), m_layout, m_indexDefs,
                      quint32(m_count), source());
-    } catch (const ExpressionError &) {
-        throw;
+    } catch (const ExpressionError &e) {
+        FailFile(m_path, QStringLiteral("индекс не построить: %1").arg(e.message()));
     } catch (const TableError &) {
         if (!withFile)
             throw;

@@ -550,6 +550,24 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(TableError, t.open());
     }
 
+    // A table of another program that lacks a field a tag needs cannot be opened with
+    // that tag; the message names the table and the field.
+    void tagOnAMissingField()
+    {
+        Table t;
+        DefinePersons(t, dir());
+        t.open();
+        t.close();
+        t.setIndexDefs({{"P", "RUPASSPORT", true, false}});
+        try {
+            t.open();
+            QFAIL("opened with a tag on a missing field");
+        } catch (const TableError &e) {
+            QVERIFY2(e.message().contains("persons.dbf") && e.message().contains("RUPASSPORT"), qPrintable(e.message()));
+        }
+        QVERIFY(!t.isOpen());
+    }
+
     void folderAndNameWithoutRegardToCase()
     {
         QDir(dir()).mkdir("Data");
