@@ -65,35 +65,25 @@ void ResetFilter(Table &t, const QString &filter, const FilterOptions &options)
     t.setFiltered(true);
 }
 
+// dbPeople and pdb differ in access, in creating the file and in the unique tags.
+void DefinePatients(Table &t, bool view)
+{
+    FolderFromDataDir(t);
+    t.setTableName(QStringLiteral("patients.dbf"));
+    t.setLevel(TableLevel::DBase7);
+    t.setStorage(Storage::File);
+    t.setOpenMode(view ? OpenMode::Normal : OpenMode::Create);
+    t.setReadOnly(view);
+    t.setFieldDefs(PeopleFields());
+    t.setIndexDefs(PeopleIndexes(!view));
+    t.setIndexName(QString());
+    ResetFilter(t, QString(), FilterOptions{true, view});
+}
+
 } // namespace
 
-void DefinePeopleTable(Table &t)
-{
-    FolderFromDataDir(t);
-    t.setTableName(QStringLiteral("patients.dbf"));
-    t.setLevel(TableLevel::DBase7);
-    t.setStorage(Storage::File);
-    t.setOpenMode(OpenMode::Create);
-    t.setReadOnly(false);
-    t.setFieldDefs(PeopleFields());
-    t.setIndexDefs(PeopleIndexes(true));
-    t.setIndexName(QString());
-    ResetFilter(t, QString(), FilterOptions{true, false});
-}
-
-void DefinePeopleView(Table &t)
-{
-    FolderFromDataDir(t);
-    t.setTableName(QStringLiteral("patients.dbf"));
-    t.setLevel(TableLevel::DBase7);
-    t.setStorage(Storage::File);
-    t.setOpenMode(OpenMode::Normal);
-    t.setReadOnly(true);
-    t.setFieldDefs(PeopleFields());
-    t.setIndexDefs(PeopleIndexes(false));
-    t.setIndexName(QString());
-    ResetFilter(t, QString(), FilterOptions{true, true});
-}
+void DefinePeopleTable(Table &t) { DefinePatients(t, false); }
+void DefinePeopleView(Table &t) { DefinePatients(t, true); }
 
 void DefineWorkList(Table &t)
 {

@@ -213,33 +213,22 @@ public:
     }
 
     // ---- moves ----
-    bool moveFirst()
+    // The first (step 1) or last (step -1) visible record; bof or eof as TDataSet sets them.
+    bool moveEnd(int step)
     {
         checkBrowse();
         store->noticeChanges(false);
-        const int r = findEnd(1);
+        const int r = findEnd(step);
         if (r > 0)
             setCurrent(r);
         else
             recNo = 0;
-        bof = true;
-        eof = r == 0;
+        bof = step > 0 || r == 0;
+        eof = step < 0 || r == 0;
         return r > 0;
     }
-
-    bool moveLast()
-    {
-        checkBrowse();
-        store->noticeChanges(false);
-        const int r = findEnd(-1);
-        if (r > 0)
-            setCurrent(r);
-        else
-            recNo = 0;
-        eof = true;
-        bof = r == 0;
-        return r > 0;
-    }
+    bool moveFirst() { return moveEnd(1); }
+    bool moveLast() { return moveEnd(-1); }
 
     bool moveBy(int step)
     {

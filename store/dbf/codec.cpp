@@ -51,6 +51,15 @@ double DecodeDbase7Double(const uchar *p)
     return d;
 }
 
+QVariant DayAndTime(uint32_t julianDay, uint32_t ms)
+{
+    if (julianDay == 0 && ms == 0)
+        return {};
+    const QDate date = QDate::fromJulianDay(qint64(julianDay));
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
+    return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
+}
+
 QVariant DecodeNumber(const FieldLayout &f, const uchar *p)
 {
     const QByteArray t = Trimmed(p, f.width);
@@ -301,22 +310,10 @@ QVariant DecodeField(const FieldLayout &f, TableLevel level, const uchar *record
             zero = zero && p[i] == 0;
         return zero ? QVariant() : QVariant(DecodeDbase7Double(p));
     }
-    case '@': {
-        const uint32_t day = ReadBE32(p), ms = ReadBE32(p + 4);
-        if (day == 0 && ms == 0)
-            return {};
-        const QDate date = QDate::fromJulianDay(qint64(day));
-        const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
-        return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
-    }
-    case 'T': {
-        const uint32_t day = ReadLE32(p), ms = ReadLE32(p + 4);
-        if (day == 0 && ms == 0)
-            return {};
-        const QDate date = QDate::fromJulianDay(qint64(day));
-        const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
-        return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
-    }
+    case '@':   // dBASE 7 timestamp: Julian day and milliseconds, big-endian
+        return DayAndTime(ReadBE32(p), ReadBE32(p + 4));
+    case 'T':   // FoxPro datetime: the same, little-endian
+        return DayAndTime(ReadLE32(p), ReadLE32(p + 4));
     case 'Y': {
         int64_t v = 0;
         for (int i = 7; i >= 0; --i)
