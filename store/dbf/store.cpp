@@ -349,10 +349,13 @@ void TableStore::writeRecordAt(int recNo, const QByteArray &record, bool appendi
     if (appending) {
         // The record (with the end-of-file mark after it) goes first and the count after
         // it, so that a process killed in between leaves a whole record the next open
-        // takes.
+        // takes. What lay past the end (the rest of a record cut short) goes.
         QByteArray bytes = record;
         bytes.append('\x1A');
+        const int64_t end = recordPos(recNo) + bytes.size();
         m_file.writeAt(recordPos(recNo), bytes.constData(), bytes.size());
+        if (m_file.size() > end)
+            m_file.truncate(end);
     } else {
         m_file.writeAt(recordPos(recNo), record.constData(), record.size());
     }

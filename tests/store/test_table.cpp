@@ -470,6 +470,22 @@ private Q_SLOTS:
         t.close();
         bytes = ReadAll(path);
         QCOMPARE(dbf::ReadLE32(reinterpret_cast<const uchar *>(bytes.constData()) + 4), 3u);
+
+        // Half a record after the last one (the tail of a write cut short) is not a record;
+        // the next append takes its place and nothing of it stays behind.
+        const int hl = dbf::ReadLE16(reinterpret_cast<const uchar *>(bytes.constData()) + 8);
+        const int rl = dbf::ReadLE16(reinterpret_cast<const uchar *>(bytes.constData()) + 10);
+        bytes.chop(1);
+        bytes += QByteArray(rl + rl / 2, ' ');
+        WriteAll(path, bytes);
+        t.open();
+        QCOMPARE(t.physicalRecordCount(), 4);   // one whole record of spaces is taken
+        AddPerson(t, 5, "Пять");
+        t.close();
+        QCOMPARE(ReadAll(path).size(), hl + 5 * rl + 1);
+        t.open();
+        QVERIFY(t.findLast());
+        QCOMPARE(t.asString("FIO"), QString("Пять"));
     }
 
     void damagedFilesAreRefused_data()
