@@ -125,6 +125,7 @@ public:
 
     void placeTag()
     {
+        store->prepareTags();
         tcExact = tag->Locate(tc, quint32(recNo), store->record(recNo));
         tcValid = true;
         cursorChanges = store->changeCount();
@@ -170,6 +171,7 @@ public:
                     return r;
             return 0;
         }
+        store->prepareTags();
         bool on = step > 0 ? tag->First(tc) : tag->Last(tc);
         while (on && !visible(int(tc.recNo())))
             on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
@@ -541,6 +543,7 @@ int Table::exactRecordCount()
         for (int r : *c)
             n += d->visible(r) ? 1 : 0;
     } else if (d->tag) {
+        d->store->prepareTags();
         TagCursor c;
         for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
             n += d->visible(int(c.recNo())) ? 1 : 0;

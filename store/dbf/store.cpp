@@ -373,7 +373,9 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         storeMemos(record, memos);
         m_records.insert(m_records.end(), record.begin(), record.end());
         ++m_count;
-        indexInsert(m_count);
+        // A fill of the working list appends many records before anyone walks a tag:
+        // the tags are built once when one is walked next.
+        m_tagsBehind = m_index.tagCount() > 0;
         lookupsInsert(m_count, this->record(m_count));
         ++m_changes;
         return m_count;
@@ -412,7 +414,8 @@ void TableStore::update(int recNo, QByteArray record, const MemoEdits &memos)
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(m_layout.recordLength);
     const std::vector<uchar> before(mine, mine + m_layout.recordLength);
     std::memcpy(mine, record.constData(), size_t(m_layout.recordLength));
-    indexUpdate(recNo, before.data(), mine);
+    if (!m_tagsBehind)
+        indexUpdate(recNo, before.data(), mine);
     lookupsChange(recNo, before.data(), mine);
     ++m_changes;
 }
@@ -425,6 +428,7 @@ void TableStore::removeAll()
         m_memoryMemos.clear();
         m_count = 0;
         m_index.Clear();
+        m_tagsBehind = false;
         lookupsRebuild();
         ++m_changes;
         return;
@@ -528,6 +532,13 @@ void TableStore::buildIndex()
         m_header.productionIndex = true;
         m_stamp = m_file.stamp();
     }
+}
+
+void TableStore::catchUpTags()
+{
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        m_index.tagAt(t).Build(quint32(m_count), source());
+    m_tagsBehind = false;
 }
 
 bool TableStore::indexFileChanged() const

@@ -82,6 +82,13 @@ public:
 
     // Index tags, kept current with the records; nullptr when the table has no such tag.
     TagIndex *tag(const QString &name) { return m_index.tag(name); }
+    // A memory table's tags follow a run of appends only when they are walked next: call
+    // this before walking a tag.
+    void prepareTags()
+    {
+        if (m_tagsBehind)
+            catchUpTags();
+    }
     QStringList tagNames();
     // Adds the defined tags that are missing (built from the records).
     void addTags(const QVector<IndexDef> &defs);
@@ -103,6 +110,7 @@ private:
     void createFile(const OpenRequest &request);
     void loadRecords(bool initial);
     void buildIndex();
+    void catchUpTags();
     bool indexFileChanged() const;
     void indexInsert(int recNo);
     void indexUpdate(int recNo, const uchar *before, const uchar *after);
@@ -138,6 +146,7 @@ private:
     QVector<IndexDef> m_indexDefs;
     bool m_indexFile = false;      // the tags are kept in an .mdx file
     bool m_indexStale = false;     // the file misses changes of other processes
+    bool m_tagsBehind = false;     // memory table: records appended since the tags were built
     uint64_t m_indexInode = 0;     // the .mdx this process wrote
     std::vector<std::unique_ptr<NumberLookup>> m_lookups;   // by field, empty until used
     // Memo texts of a memory table; a record's memo field holds the index + 1.
