@@ -133,6 +133,25 @@ void ProductionIndex::Close()
     m_open = false;
 }
 
+QVector<IndexDef> ProductionIndex::DefinitionsInFile(const QString &mdxPath, const QVector<IndexDef> &defs)
+{
+    QVector<IndexDef> out = defs;
+    if (!QFile::exists(mdxPath))
+        return out;
+    try {
+        const MdxReader file(mdxPath);
+        for (IndexDef &d : out) {
+            if (const MdxTagInfo *t = file.tag(d.tag); t && !d.caseInsensitive) {
+                d.expression = t->expression;
+                d.unique = t->unique;
+            }
+        }
+    } catch (const TableError &) {
+        // Without a readable file the definitions stand.
+    }
+    return out;
+}
+
 TagIndex *ProductionIndex::tag(const QString &name)
 {
     for (auto &t : m_tags)

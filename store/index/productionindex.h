@@ -35,6 +35,11 @@ public:
     void Open(const QString &mdxPath, const QString &tableName, const RecordLayout &layout,
               const QVector<IndexDef> &defs, quint32 recordCount, const RecordSource &records);
     void Close();
+    // The definitions as an existing .mdx holds them: a tag the file has keeps the file's
+    // key expression and unique flag, so that a second view of a table (opened read-only,
+    // in memory) orders records as the tags the first one made. A missing or garbled file
+    // leaves `defs` as they are.
+    static QVector<IndexDef> DefinitionsInFile(const QString &mdxPath, const QVector<IndexDef> &defs);
     bool isOpen() const { return m_open; }
     QString filePath() const { return m_path; }
     // What Open() found worth telling: a garbled file replaced, a tag of the old file that

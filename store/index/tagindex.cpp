@@ -161,16 +161,24 @@ void TagIndex::Descend(const uchar *probe, int length, std::vector<Step> &path) 
 
 // ---------------------------------------------------------------- inserting
 
+// The path down to where `entry` is or would be; true when it is there.
+bool TagIndex::FindEntry(const uchar *entry, std::vector<Step> &path) const
+{
+    Descend(entry, EntryLength(), path);
+    const Node &n = m_nodes[size_t(path.back().node)];
+    const int slot = path.back().index;
+    return slot < n.count && std::memcmp(EntryAt(n, slot), entry, size_t(EntryLength())) == 0;
+}
+
 bool TagIndex::InsertEntry(const uchar *entry)
 {
     const int len = EntryLength();
     std::vector<Step> path;
-    Descend(entry, len, path);
+    if (FindEntry(entry, path))
+        return false;
     const int leaf = path.back().node;
     const int slot = path.back().index;
     Node &n = m_nodes[size_t(leaf)];
-    if (slot < n.count && std::memcmp(EntryAt(n, slot), entry, size_t(len)) == 0)
-        return false;
     std::memmove(EntryAt(n, slot + 1), EntryAt(n, slot), size_t(n.count - slot) * size_t(len));
     std::memcpy(EntryAt(n, slot), entry, size_t(len));
     ++n.count;
@@ -244,12 +252,11 @@ bool TagIndex::RemoveEntry(const uchar *entry)
 {
     const int len = EntryLength();
     std::vector<Step> path;
-    Descend(entry, len, path);
+    if (!FindEntry(entry, path))
+        return false;
     const int leaf = path.back().node;
     const int slot = path.back().index;
     Node &n = m_nodes[size_t(leaf)];
-    if (slot >= n.count || std::memcmp(EntryAt(n, slot), entry, size_t(len)) != 0)
-        return false;
     const bool wasLast = slot == n.count - 1;
     std::memmove(EntryAt(n, slot), EntryAt(n, slot + 1), size_t(n.count - slot - 1) * size_t(len));
     --n.count;

@@ -145,6 +145,7 @@ private:
     int LowerBound(const Node &n, const uchar *probe, int length) const;
     void Descend(const uchar *probe, int length, std::vector<Step> &path) const;
 
+    bool FindEntry(const uchar *entry, std::vector<Step> &path) const;
     bool InsertEntry(const uchar *entry);
     bool RemoveEntry(const uchar *entry);
     void SplitUp(std::vector<Step> &path);

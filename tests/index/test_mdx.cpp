@@ -314,6 +314,20 @@ private Q_SLOTS:
         CompareFileWithTags(path, index);
     }
 
+    // The read-only view declares U not unique; the file made by the table says it is.
+    void viewTakesTheFilesDefinitions()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("patients.mdx");
+        Rows t{testing::PatientsLayout(), testing::RandomPatients(10)};
+        ProductionIndex table;
+        table.Open(path, "patients.dbf", t.layout, testing::PatientTags(), 10, t.Source());
+        QVector<IndexDef> view = testing::PatientTags();
+        view[5].unique = false;
+        QVERIFY(ProductionIndex::DefinitionsInFile(path, view)[5].unique);
+        QVERIFY(!ProductionIndex::DefinitionsInFile(dir.filePath("none.mdx"), view)[5].unique);
+    }
+
     void definitionsTheFileCannotHold()
     {
         QTemporaryDir dir;

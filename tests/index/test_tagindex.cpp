@@ -153,6 +153,9 @@ private Q_SLOTS:
         m.records = {m.Make("AAA", 1), m.Make("BBB", 2), m.Make("AAA", 3), m.Make("AAA", 4)};
         tag.Build(4, m.Source());
         QCOMPARE(Forward(tag), (std::vector<quint32>{1, 2}));
+        TagCursor c;
+        QVERIFY(!tag.Locate(c, 3, m.At(3)));   // set aside: the cursor stops at the next key
+        QCOMPARE(c.recNo(), 2u);
 
         const QByteArray old = m.records[0];
         m.records[0] = m.Make("CCC", 1);
