@@ -502,8 +502,11 @@ void TableStore::buildIndex()
     // Callers that may write the file hold the write lock.
     const QString path = isMemory() ? QString() : indexPath();
     bool withFile = !isMemory() && m_file.writable() && (!m_indexDefs.isEmpty() || QFileInfo::exists(path));
+    // A view that cannot write the file orders its records as the file's tags do.
+    const QVector<IndexDef> defs = (!isMemory() && !withFile) ? ProductionIndex::DefinitionsInFile(path, m_indexDefs)
+                                                              : m_indexDefs;
     try {
-        m_index.Open(withFile ? path : QString(), QFileInfo(m_path).fileName(), m_layout, m_indexDefs,
+        m_index.Open(withFile ? path : QString(), QFileInfo(m_path).fileName(), m_layout, defs,
                      quint32(m_count), source());
     } catch (const ExpressionError &e) {
         FailFile(m_path, QStringLiteral("индекс не построить: %1").arg(e.message()));
@@ -513,7 +516,7 @@ void TableStore::buildIndex()
         // The index file cannot be written here: the tags live in memory, and the next
         // start builds the file again.
         withFile = false;
-        m_index.Open(QString(), QFileInfo(m_path).fileName(), m_layout, m_indexDefs, quint32(m_count), source());
+        m_index.Open(QString(), QFileInfo(m_path).fileName(), m_layout, defs, quint32(m_count), source());
     }
     m_indexFile = withFile;
     m_indexStale = false;

@@ -73,6 +73,8 @@ private Q_SLOTS:
         QCOMPARE(db.dbfpsy.filePath(), data + "Psy.dbf");   // "data\" is the existing "Data/"
         QVERIFY(QFile::exists(data + "patients.dbt"));
         QVERIFY(QFile::exists(data + "Psy.fpt"));
+        QVERIFY(QFile::exists(data + "patients.mdx"));
+        QVERIFY(QFile::exists(data + "Psy.mdx"));
         QCOMPARE(db.dbPeople.level(), TableLevel::DBase7);
         QCOMPARE(db.dbfpsy.level(), TableLevel::FoxPro);
         QCOMPARE(Describe(db.dbPeople.fields()),
@@ -174,7 +176,18 @@ private Q_SLOTS:
         QCOMPARE(db.dbfpsy.exactRecordCount(), 2);
         db.Close();
 
-        // The next start finds everything again, the tags built anew.
+        // A view opened on its own orders by the tags as the file holds them: U unique.
+        {
+            Table view;
+            DefinePeopleView(view);
+            view.open();
+            view.setIndexName("U");
+            QCOMPARE(view.exactRecordCount(), 2);
+        }
+
+        // The next start, after the index files were deleted, finds everything again.
+        QFile::remove("Data/patients.mdx");
+        QFile::remove("Data/Psy.mdx");
         Database again;
         again.Open();
         again.dbfpsy.setFilter("(IDX=3)");
