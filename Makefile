@@ -6,7 +6,7 @@ FUZZBUILD  ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
 
-.PHONY: all deps build run test unit fuzz-smoke bench clean
+.PHONY: all deps build run test unit fuzz-build fuzz-smoke bench clean
 
 all: build
 
@@ -22,22 +22,24 @@ build: deps $(BUILD)/build.ninja
 run: build
 	$(BUILD)/velmora
 
-# Widget tests run offscreen (set per test); the end-to-end tests label "xvfb" use the
-# X server that xvfb-run starts here.
+# Widget tests run offscreen (set per test); the end-to-end tests labelled "xvfb" use the
+# X server that the test script starts.
 unit: build
-	cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24 -ac" \
-	    ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	tools/run-tests.sh $(BUILD) none $(CTEST_ARGS)
 
 $(FUZZBUILD)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	    -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
 
 # A few seconds of each fuzz target on its seed corpus.
-fuzz-smoke: deps $(FUZZBUILD)/build.ninja
+fuzz-build: deps $(FUZZBUILD)/build.ninja
 	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_all
+
+fuzz-smoke: fuzz-build
 	tools/fuzz-smoke.sh $(FUZZBUILD) 5
 
-test: unit fuzz-smoke
+test: build fuzz-build
+	tools/run-tests.sh $(BUILD) $(FUZZBUILD) $(CTEST_ARGS)
 
 bench: build
 	tools/run-bench.sh $(BUILD)

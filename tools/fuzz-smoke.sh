@@ -21,5 +21,5 @@ for exe in "$build"/fuzz/fuzz_*; do
   fi
   rm -rf "$work"
 done
-echo "fuzz: $passed passed, $failed failed"
+echo "fuzz targets: $passed clean, $failed failing"
 [ "$failed" -eq 0 ]
