@@ -13,6 +13,9 @@
 #include <QWheelEvent>
 
 #include "app/platform/version.h"
+#include "choice/upsy.h"
+#include "moving/rdo.h"
+#include "records/testlist.h"
 #include "store/common/clock.h"
 #include "store/common/config.h"
 #include "store/common/mathutil.h"
@@ -186,9 +189,23 @@ void Tfrm::ConnectHandlers()
     connect(ui.btImp, &QPushButton::clicked, this, &Tfrm::btImpClick);
     connect(ui.btExportAll, &QPushButton::clicked, this, &Tfrm::btExportAllClick);
 
+    // The test list: a pending selection of the patient list is carried out before a
+    // test window opens, so that the test goes to the patient the operator sees.
+    m_testList = new vel::TestListPanel(
+        m_db, {ui.dbgrd_psy, ui.lbRes, ui.cbb_test}, m_statTimer,
+        [this](vel::TestType test) -> vel::TestWindow * {
+            if (test == vel::TestType::Moving)
+                return m_formRDO;
+            return m_formPsy;
+        },
+        this, [this] {
+            if (ScrollMarkSet())
+                SyncSelectedPatient();
+        });
     connect(ui.btn_plant, &QPushButton::clicked, this, &Tfrm::btn_psyClick);
     connect(ui.dbgrd_psy, &QAbstractItemView::doubleClicked, this, &Tfrm::dbgrd_psyDblClick);
     connect(ui.dbgrd_psy, &QAbstractItemView::clicked, this, &Tfrm::dbgrd_psyCellClick);
+    connect(m_testList, &vel::TestListPanel::gridKeyUp, this, &Tfrm::dbgrd_psyKeyUp);
 
     connect(ui.btFixIndices, &QPushButton::clicked, this, &Tfrm::btFixIndicesClick);
 }
@@ -459,9 +476,16 @@ void Tfrm::btExportAllClick() {}
 
 // ---- stored tests ----
 
-void Tfrm::btn_psyClick() {}
-void Tfrm::dbgrd_psyDblClick() {}
-void Tfrm::dbgrd_psyCellClick() {}
+void Tfrm::btn_psyClick() { m_testList->NewTest(); }
+void Tfrm::dbgrd_psyDblClick() { m_testList->ReopenTest(); }
+void Tfrm::dbgrd_psyCellClick() { m_testList->ShowConclusion(); }
+
+void Tfrm::dbgrd_psyKeyUp(int key)
+{
+    // Delete removes the current test whatever modifier keys are held.
+    if (key == Qt::Key_Delete)
+        m_testList->DeleteTest();
+}
 
 // ---- database maintenance ----
 

@@ -20,6 +20,7 @@ class QLabel;
 class TfmAddRec;
 class TFormPsy;
 class TFormRDO;
+namespace vel { class TestListPanel; }
 
 class Tfrm : public QMainWindow {
     Q_OBJECT
@@ -40,6 +41,7 @@ public:
     TfmAddRec *fmAddRec() const { return m_fmAddRec; }
     TFormPsy *FormPsy() const { return m_formPsy; }
     TFormRDO *FormRDO() const { return m_formRDO; }
+    vel::TestListPanel &TestList() { return *m_testList; }
 
     // ---- settings page ----
     void LoadSettings();            // throws vel::SettingsReadError
@@ -92,6 +94,7 @@ public Q_SLOTS:
     void btn_psyClick();
     void dbgrd_psyDblClick();
     void dbgrd_psyCellClick();
+    void dbgrd_psyKeyUp(int key);
 
     // Database maintenance.
     void btFixIndicesClick();
@@ -119,6 +122,7 @@ private:
     TfmAddRec *m_fmAddRec = nullptr;
     TFormPsy *m_formPsy = nullptr;
     TFormRDO *m_formRDO = nullptr;
+    vel::TestListPanel *m_testList = nullptr;   // child of the window
 
     int m_emphasisTicks = 0;        // timer ticks until the status text is regular again
     quint64 m_scrollMark = 0;       // monotonic ms; 0 = none
