@@ -78,12 +78,20 @@ void SetDefaultPrinterSwapper(std::unique_ptr<DefaultPrinterSwap> swap)
 }
 
 DefaultPrinterScope::DefaultPrinterScope(DefaultPrinterSwap &swap, const QString &printerName)
-    : m_swap(swap), m_previous(swap.DefaultPrinter())
+    : m_swap(swap), m_swapped(!printerName.isEmpty())
 {
-    m_swap.MakeDefault(printerName);
+    // Printing into a file names no printer; the default stays as it is.
+    if (m_swapped) {
+        m_previous = m_swap.DefaultPrinter();
+        m_swap.MakeDefault(printerName);
+    }
 }
 
-DefaultPrinterScope::~DefaultPrinterScope() { m_swap.MakeDefault(m_previous); }
+DefaultPrinterScope::~DefaultPrinterScope()
+{
+    if (m_swapped)
+        m_swap.MakeDefault(m_previous);
+}
 
 bool PrintDialogChooser::Choose(QWidget *owner, QPrinter &printer)
 {

@@ -47,7 +47,8 @@ public:
 DefaultPrinterSwap &DefaultPrinterSwapper();
 void SetDefaultPrinterSwapper(std::unique_ptr<DefaultPrinterSwap> swap);
 
-// Makes a printer the default for its lifetime and puts the previous default back.
+// Makes a printer the default for its lifetime and puts the previous default back; a
+// print into a file (no printer name) changes nothing.
 class DefaultPrinterScope {
 public:
     DefaultPrinterScope(DefaultPrinterSwap &swap, const QString &printerName);
@@ -56,6 +57,7 @@ public:
     DefaultPrinterScope &operator=(const DefaultPrinterScope &) = delete;
 private:
     DefaultPrinterSwap &m_swap;
+    bool m_swapped;
     QString m_previous;
 };
 

@@ -16,6 +16,7 @@
 #include <QTimeEdit>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "console/discovery.h"
@@ -27,6 +28,9 @@ namespace {
 
 const QString Caption = QStringLiteral("Велмора");
 const QUrl BlankPage(QStringLiteral("about:blank"));
+// The chart page is laid out in printer pixels; a PDF file gets those of a usual office
+// printer, so that it looks as the page from the printer does.
+constexpr int PdfPageResolution = 600;
 
 QFont DesignFont(int pixels)
 {
@@ -142,6 +146,8 @@ void TestWindow::BindShell(const ShellSpec &spec)
     connect(m_btnPrnR, &QPushButton::clicked, this, &TestWindow::btnPrnRClick);
     connect(m_btnQit, &QPushButton::clicked, this, &TestWindow::btnQitClick);
     connect(m_btnSave, &QPushButton::clicked, this, &TestWindow::btnSaveClick);
+    // The protocol goes on paper black on white, whatever its page's background.
+    m_wbRep->settings()->setAttribute(QWebEngineSettings::PrintElementBackgrounds, false);
     connect(m_wbRep->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         // Only the end of the protocol's own load counts, not that of an earlier blank page.
         if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus && info.url() != BlankPage)
@@ -378,6 +384,8 @@ void TestWindow::btnPrnRClick()
     if (printer->outputFormat() == QPrinter::PdfFormat)
         pagePrinter.setOutputFileName(ChartPageFileName(printer->outputFileName()));
     pagePrinter.setPageLayout(printer->pageLayout());
+    if (printer->outputFormat() == QPrinter::PdfFormat)
+        pagePrinter.setResolution(PdfPageResolution);
     pagePrinter.setCopyCount(printer->copyCount());
     pagePrinter.setColorMode(printer->colorMode());
     pagePrinter.setDocName(m_chartPageTitle);
