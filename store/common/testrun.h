@@ -19,6 +19,7 @@ struct TTestRun {
     std::array<uint16_t, MaxPresentations + 1> RightTimes{};
 
     void Clear() { *this = TTestRun{}; }
+    bool operator==(const TTestRun &) const = default;
 };
 
 } // namespace vel
