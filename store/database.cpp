@@ -44,10 +44,17 @@ QVector<IndexDef> PeopleIndexes(bool uniqueTags)
 }
 
 // The patient tables take their folder from the configuration just before they open.
+// Defining a table again does not add a second handler.
 void FolderFromDataDir(Table &t)
 {
-    QObject::disconnect(&t, &Table::beforeOpen, nullptr, nullptr);
-    QObject::connect(&t, &Table::beforeOpen, &t, [&t] { t.setFolder(Config().DataDir); });
+    static const char kHooked[] = "velFolderFromDataDir";
+    if (!t.property(kHooked).toBool()) {
+        QObject::connect(&t, &Table::beforeOpen, &t, [&t] {
+            if (t.property(kHooked).toBool())
+                t.setFolder(Config().DataDir);
+        });
+    }
+    t.setProperty(kHooked, true);
     t.setFolder(Config().DataDir);
 }
 
@@ -58,35 +65,25 @@ void ResetFilter(Table &t, const QString &filter, const FilterOptions &options)
     t.setFiltered(true);
 }
 
+// dbPeople and pdb differ in access, in creating the file and in the unique tags.
+void DefinePatients(Table &t, bool view)
+{
+    FolderFromDataDir(t);
+    t.setTableName(QStringLiteral("patients.dbf"));
+    t.setLevel(TableLevel::DBase7);
+    t.setStorage(Storage::File);
+    t.setOpenMode(view ? OpenMode::Normal : OpenMode::Create);
+    t.setReadOnly(view);
+    t.setFieldDefs(PeopleFields());
+    t.setIndexDefs(PeopleIndexes(!view));
+    t.setIndexName(QString());
+    ResetFilter(t, QString(), FilterOptions{true, view});
+}
+
 } // namespace
 
-void DefinePeopleTable(Table &t)
-{
-    FolderFromDataDir(t);
-    t.setTableName(QStringLiteral("patients.dbf"));
-    t.setLevel(TableLevel::DBase7);
-    t.setStorage(Storage::File);
-    t.setOpenMode(OpenMode::Create);
-    t.setReadOnly(false);
-    t.setFieldDefs(PeopleFields());
-    t.setIndexDefs(PeopleIndexes(true));
-    t.setIndexName(QString());
-    ResetFilter(t, QString(), FilterOptions{true, false});
-}
-
-void DefinePeopleView(Table &t)
-{
-    FolderFromDataDir(t);
-    t.setTableName(QStringLiteral("patients.dbf"));
-    t.setLevel(TableLevel::DBase7);
-    t.setStorage(Storage::File);
-    t.setOpenMode(OpenMode::Normal);
-    t.setReadOnly(true);
-    t.setFieldDefs(PeopleFields());
-    t.setIndexDefs(PeopleIndexes(false));
-    t.setIndexName(QString());
-    ResetFilter(t, QString(), FilterOptions{true, true});
-}
+void DefinePeopleTable(Table &t) { DefinePatients(t, false); }
+void DefinePeopleView(Table &t) { DefinePatients(t, true); }
 
 void DefineWorkList(Table &t)
 {
@@ -125,7 +122,7 @@ void DefineWorkList(Table &t)
 void DefineTestTable(Table &t)
 {
     // The test table has no before-open event: its folder is always "data\".
-    QObject::disconnect(&t, &Table::beforeOpen, nullptr, nullptr);
+    t.setProperty("velFolderFromDataDir", false);
     t.setFolder(QStringLiteral("data\\"));
     t.setTableName(QStringLiteral("Psy.dbf"));
     t.setLevel(TableLevel::FoxPro);
@@ -140,9 +137,18 @@ void DefineTestTable(Table &t)
         {QStringLiteral("PSYFINAL"), 'C', 60, 0},
         {QStringLiteral("TIME"), 'C', 8, 0},
     });
-    t.setIndexDefs({{QStringLiteral("I"), QStringLiteral("IDX"), true, false}});
+    t.setIndexDefs(SystemIndexDefs(QStringLiteral("Psy.dbf")));
     t.setIndexName(QString());
     ResetFilter(t, QStringLiteral("(idx=0)"), FilterOptions{false, true});
+}
+
+QVector<IndexDef> SystemIndexDefs(const QString &fileName)
+{
+    if (fileName.compare(QLatin1String("patients.dbf"), Qt::CaseInsensitive) == 0)
+        return PeopleIndexes(true);
+    if (fileName.compare(QLatin1String("psy.dbf"), Qt::CaseInsensitive) == 0)
+        return {{QStringLiteral("I"), QStringLiteral("IDX"), true, false}};
+    return {};
 }
 
 void Database::Open()

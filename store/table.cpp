@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vel {
@@ -38,16 +39,13 @@ public:
     // open state
     std::shared_ptr<TableStore> store;
     std::unique_ptr<Expression> filter;
-    Tag *tag = nullptr;
+    TagIndex *tag = nullptr;
     int recNo = 0;                 // current record, 0 when there is none
     bool bof = true, eof = true;
     State state = State::Browse;
     QByteArray buffer;             // the record being appended or edited
     MemoEdits memoEdits;
     int insertReturn = 0;          // the record to go back to when an append is cancelled
-    // The position of recNo in the order, valid while the store's change count is.
-    mutable int cachedPos = -1;
-    mutable uint64_t cachedChanges = ~uint64_t(0);
 
     [[noreturn]] void fail(const QString &what) const
     {
@@ -84,75 +82,155 @@ public:
         return rec[0] != '*' && (!filterOn() || filter->Test(rec));
     }
 
-    // ---- order: record order, or the selected tag's ----
-    int orderSize() const { return tag ? tag->size() : store->count(); }
-    int recAt(int pos) const { return tag ? tag->recNoAt(pos) : pos + 1; }
+    // ---- a filter "FIELD = n" on a numeric field walks the records its lookup gives ----
+    int lookupField = -1;
+    int64_t lookupValue = 0;
+    std::vector<int> cands;
+    uint64_t candsChanges = ~uint64_t(0);
 
-    // Where the walk from the current record goes on: its position, or, for a record
-    // that is missing from a unique tag, the place its key would take.
-    int currentPos() const
+    void recognizeFilter()
     {
-        if (recNo <= 0)
-            return -1;
-        if (!tag)
-            return recNo - 1;
-        if (cachedChanges == store->changeCount() && cachedPos >= 0 && cachedPos < tag->size()
-            && tag->recNoAt(cachedPos) == recNo)
-            return cachedPos;
-        const uchar *rec = store->record(recNo);
-        int pos = tag->positionOf(recNo, rec);
-        if (pos < 0)
-            pos = tag->lowerBound(tag->key(rec));
-        cachedPos = pos;
-        cachedChanges = store->changeCount();
-        return pos;
+        lookupField = -1;
+        candsChanges = ~uint64_t(0);
+        QString name;
+        int64_t value;
+        if (!filter || !NumberLookup::Recognize(filterText, &name, &value))
+            return;
+        const int i = store->layout().indexOf(name);
+        if (i >= 0 && NumberLookup::Suits(store->layout().fields[i])) {
+            lookupField = i;
+            lookupValue = value;
+        }
     }
-    bool inOrder() const { return !tag || (recNo > 0 && tag->positionOf(recNo, store->record(recNo)) >= 0); }
 
-    void setCurrent(int pos, int r)
+    // The records a walk in record order visits, or nullptr for all of them.
+    const std::vector<int> *candidates()
+    {
+        if (lookupField < 0 || !filterOn() || tag)
+            return nullptr;
+        if (candsChanges != store->changeCount()) {
+            cands = store->lookup(lookupField)->candidates(lookupValue);
+            candsChanges = store->changeCount();
+        }
+        return &cands;
+    }
+
+    // ---- order: record order, or the selected tag's ----
+    // In a tag the cursor `tc` marks the current record's place; it is found again by
+    // key and record number whenever the records changed since it was set.
+    TagCursor tc;
+    bool tcValid = false;      // tc was set for recNo at cursorChanges
+    bool tcExact = false;      // tc is on recNo itself, not on the entry after its place
+    uint64_t cursorChanges = 0;
+
+    void placeTag()
+    {
+        store->prepareTags();
+        tcExact = tag->Locate(tc, quint32(recNo), store->record(recNo));
+        tcValid = true;
+        cursorChanges = store->changeCount();
+    }
+    bool tagPlaced() const { return tcValid && cursorChanges == store->changeCount(); }
+
+    void setCurrent(int r)
     {
         recNo = r;
-        cachedPos = pos;
-        cachedChanges = store->changeCount();
+        if (tag) {
+            tcValid = true;
+            tcExact = true;
+            cursorChanges = store->changeCount();
+        }
     }
 
-    int findFrom(int pos, int step) const
+    // Whether the current record is in the order (a later duplicate of a unique tag is not).
+    bool inOrder()
     {
-        const int n = orderSize();
-        for (; pos >= 0 && pos < n; pos += step)
-            if (visible(recAt(pos)))
-                return pos;
-        return -1;
+        if (!tag)
+            return true;
+        if (recNo <= 0)
+            return false;
+        if (!tagPlaced())
+            placeTag();
+        return tcExact;
+    }
+
+    // The first (step 1) or last (step -1) visible record; 0 when there is none.
+    int findEnd(int step)
+    {
+        if (const std::vector<int> *c = candidates()) {
+            const int n = int(c->size());
+            for (int i = step > 0 ? 0 : n - 1; i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
+        if (!tag) {
+            const int n = store->count();
+            for (int r = step > 0 ? 1 : n; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        store->prepareTags();
+        bool on = step > 0 ? tag->First(tc) : tag->Last(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
+    }
+
+    // The visible record after (step 1) or before (step -1) the current one's place.
+    int findStep(int step)
+    {
+        if (const std::vector<int> *c = candidates()) {
+            const auto at = std::lower_bound(c->begin(), c->end(), recNo);
+            int i = int(at - c->begin());
+            if (step > 0 && at != c->end() && *at == recNo)
+                ++i;
+            else if (step < 0)
+                --i;
+            for (const int n = int(c->size()); i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
+        if (!tag) {
+            const int n = store->count();
+            for (int r = recNo + step; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        if (!tagPlaced())
+            placeTag();
+        bool on;
+        if (step > 0)
+            on = tcExact ? tag->Next(tc) : tc.recNo() != 0;
+        else
+            on = tag->Prior(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
     }
 
     // ---- moves ----
-    bool moveFirst()
+    // The first (step 1) or last (step -1) visible record; bof or eof as TDataSet sets them.
+    bool moveEnd(int step)
     {
         checkBrowse();
         store->noticeChanges(false);
-        const int pos = findFrom(0, 1);
-        if (pos >= 0)
-            setCurrent(pos, recAt(pos));
+        const int r = findEnd(step);
+        if (r > 0)
+            setCurrent(r);
         else
             recNo = 0;
-        bof = true;
-        eof = pos < 0;
-        return pos >= 0;
+        bof = step > 0 || r == 0;
+        eof = step < 0 || r == 0;
+        return r > 0;
     }
-
-    bool moveLast()
-    {
-        checkBrowse();
-        store->noticeChanges(false);
-        const int pos = findFrom(orderSize() - 1, -1);
-        if (pos >= 0)
-            setCurrent(pos, recAt(pos));
-        else
-            recNo = 0;
-        eof = true;
-        bof = pos < 0;
-        return pos >= 0;
-    }
+    bool moveFirst() { return moveEnd(1); }
+    bool moveLast() { return moveEnd(-1); }
 
     bool moveBy(int step)
     {
@@ -162,18 +240,15 @@ public:
             bof = eof = true;
             return false;
         }
-        const int cur = currentPos();
-        // A record missing from the order stands before the position its key takes.
-        const int start = (step > 0 && !inOrder()) ? cur : cur + step;
-        const int pos = findFrom(start, step);
-        if (pos < 0) {
+        const int r = findStep(step);
+        if (r == 0) {
             if (step > 0)
                 eof = true;
             else
                 bof = true;
             return false;
         }
-        setCurrent(pos, recAt(pos));
+        setCurrent(r);
         bof = eof = false;
         return true;
     }
@@ -181,18 +256,16 @@ public:
     // After the current record left the view: the next visible one, else the one before.
     void settle()
     {
-        if (recNo > 0 && recNo <= store->count() && visible(recNo) && inOrder()) {
-            bof = eof = false;
-            return;
-        }
         if (recNo > 0 && recNo <= store->count()) {
-            const int cur = currentPos();
-            const int start = inOrder() ? cur + 1 : cur;
-            int pos = findFrom(start, 1);
-            if (pos < 0)
-                pos = findFrom(cur - 1, -1);
-            if (pos >= 0) {
-                setCurrent(pos, recAt(pos));
+            if (visible(recNo) && inOrder()) {
+                bof = eof = false;
+                return;
+            }
+            int r = findStep(1);
+            if (r == 0)
+                r = findStep(-1);
+            if (r > 0) {
+                setCurrent(r);
                 bof = eof = false;
                 return;
             }
@@ -228,7 +301,7 @@ public:
             buffer.clear();
             memoEdits.clear();
             recNo = r;
-            cachedChanges = ~uint64_t(0);
+            tcValid = false;
             bof = eof = false;
             emit q->afterScroll();
         } else {
@@ -248,6 +321,7 @@ public:
             return;
         }
         filter = std::make_unique<Expression>(Expression::Filter(filterText, store->layout(), options));
+        recognizeFilter();
     }
 
     void selectTag()
@@ -255,12 +329,12 @@ public:
         if (indexName.isEmpty()) {
             tag = nullptr;
         } else {
-            Tag *t = store->tags().find(indexName);
+            TagIndex *t = store->tag(indexName);
             if (!t)
                 fail(QStringLiteral("нет индекса %1").arg(indexName));
             tag = t;
         }
-        cachedChanges = ~uint64_t(0);
+        tcValid = false;
     }
 
     QString resolvedPath() const
@@ -402,6 +476,7 @@ void Table::setFilter(const QString &expression)
         d->checkBrowse();
         d->filterText = expression;
         d->filter = std::move(compiled);
+        d->recognizeFilter();
         d->moveFirst();
         emit afterScroll();
         return;
@@ -456,7 +531,7 @@ void Table::setIndexName(const QString &tag)
     emit afterScroll();
 }
 
-QString Table::indexName() const { return d->tag ? d->tag->name() : d->indexName; }
+QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? QString() : d->indexName); }
 
 int Table::exactRecordCount()
 {
@@ -464,12 +539,16 @@ int Table::exactRecordCount()
         return 0;
     d->store->noticeChanges(false);
     int n = 0;
-    const int count = d->store->count();
-    if (d->tag) {
-        const int size = d->tag->size();
-        for (int pos = 0; pos < size; ++pos)
-            n += d->visible(d->tag->recNoAt(pos)) ? 1 : 0;
+    if (const std::vector<int> *c = d->candidates()) {
+        for (int r : *c)
+            n += d->visible(r) ? 1 : 0;
+    } else if (d->tag) {
+        d->store->prepareTags();
+        TagCursor c;
+        for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
+            n += d->visible(int(c.recNo())) ? 1 : 0;
     } else {
+        const int count = d->store->count();
         for (int r = 1; r <= count; ++r)
             n += d->visible(r) ? 1 : 0;
     }
@@ -533,7 +612,7 @@ bool Table::isEmpty()
     if (!d->store)
         return true;
     d->store->noticeChanges(false);
-    return d->findFrom(0, 1) < 0;
+    return d->findEnd(1) == 0;
 }
 
 int Table::recNo() const
@@ -551,10 +630,14 @@ bool Table::goToRecNo(int recNo)
     d->store->noticeChanges(false);
     if (recNo < 1 || recNo > d->store->count() || !d->visible(recNo))
         return false;
-    if (d->tag && d->tag->positionOf(recNo, d->store->record(recNo)) < 0)
-        return false;
+    const int before = d->recNo;
     d->recNo = recNo;
-    d->cachedChanges = ~uint64_t(0);
+    d->tcValid = false;
+    if (!d->inOrder()) {
+        d->recNo = before;
+        d->tcValid = false;
+        return false;
+    }
     d->bof = d->eof = false;
     emit afterScroll();
     return true;

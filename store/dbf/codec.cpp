@@ -51,6 +51,15 @@ double DecodeDbase7Double(const uchar *p)
     return d;
 }
 
+QVariant DayAndTime(uint32_t julianDay, uint32_t ms)
+{
+    if (julianDay == 0 && ms == 0)
+        return {};
+    const QDate date = QDate::fromJulianDay(qint64(julianDay));
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
+    return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
+}
+
 QVariant DecodeNumber(const FieldLayout &f, const uchar *p)
 {
     const QByteArray t = Trimmed(p, f.width);
@@ -108,6 +117,21 @@ QDate ToDate(const QVariant &value)
             d = QDate::fromString(s, Qt::ISODate);
         return d;
     }
+    }
+}
+
+// What stores as an empty field: no value, an invalid date (what an empty date field
+// reads as) or a text of spaces.
+bool IsEmptyValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return true;
+    switch (value.typeId()) {
+    case QMetaType::QDate: return !value.toDate().isValid();
+    case QMetaType::QDateTime: return !value.toDateTime().isValid();
+    case QMetaType::QString: return value.toString().trimmed().isEmpty();
+    case QMetaType::QByteArray: return value.toByteArray().trimmed().isEmpty();
+    default: return false;
     }
 }
 
@@ -286,22 +310,10 @@ QVariant DecodeField(const FieldLayout &f, TableLevel level, const uchar *record
             zero = zero && p[i] == 0;
         return zero ? QVariant() : QVariant(DecodeDbase7Double(p));
     }
-    case '@': {
-        const uint32_t day = ReadBE32(p), ms = ReadBE32(p + 4);
-        if (day == 0 && ms == 0)
-            return {};
-        const QDate date = QDate::fromJulianDay(qint64(day));
-        const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
-        return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
-    }
-    case 'T': {
-        const uint32_t day = ReadLE32(p), ms = ReadLE32(p + 4);
-        if (day == 0 && ms == 0)
-            return {};
-        const QDate date = QDate::fromJulianDay(qint64(day));
-        const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % 86400000u));
-        return date.isValid() ? QVariant(QDateTime(date, time)) : QVariant();
-    }
+    case '@':   // dBASE 7 timestamp: Julian day and milliseconds, big-endian
+        return DayAndTime(ReadBE32(p), ReadBE32(p + 4));
+    case 'T':   // FoxPro datetime: the same, little-endian
+        return DayAndTime(ReadLE32(p), ReadLE32(p + 4));
     case 'Y': {
         int64_t v = 0;
         for (int i = 7; i >= 0; --i)
@@ -325,7 +337,7 @@ QVariant DecodeField(const FieldLayout &f, TableLevel level, const uchar *record
 void EncodeField(const FieldLayout &f, TableLevel level, uchar *record, const QVariant &value)
 {
     uchar *p = record + f.offset;
-    const bool empty = !value.isValid() || value.isNull();
+    const bool empty = IsEmptyValue(value);
     switch (f.type) {
     case 'C': {
         std::memset(p, ' ', size_t(f.width));

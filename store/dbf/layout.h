@@ -39,6 +39,9 @@ struct RecordLayout {
     // Case-insensitive; -1 when missing.
     int indexOf(const QString &name) const
     {
+        for (int i = 0; i < fields.size(); ++i)   // names are mostly written as stored
+            if (fields[i].name == name)
+                return i;
         for (int i = 0; i < fields.size(); ++i)
             if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
                 return i;

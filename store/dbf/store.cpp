@@ -12,6 +12,8 @@
 #include <QHash>
 
 #include <cstring>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vel::dbf {
@@ -51,29 +53,6 @@ QSet<QString> IndexedFields(const QVector<IndexDef> &defs, const RecordLayout &l
     return names;
 }
 
-// Writes a whole new file under a temporary name and moves it into place.
-void WriteNewFile(const QString &path, const QByteArray &content, bool replace)
-{
-    const QString temp = path + QStringLiteral(".%1.tmp").arg(::getpid());
-    QFile::remove(temp);
-    {
-        File f;
-        f.open(temp, File::CreateNew);
-        f.writeAt(0, content.constData(), content.size());
-        f.flush();
-    }
-    const QByteArray from = QFile::encodeName(temp), to = QFile::encodeName(path);
-    int rc;
-    if (replace)
-        rc = ::rename(from.constData(), to.constData());
-    else
-        rc = ::link(from.constData(), to.constData());   // fails when the file appeared meanwhile
-    const int err = errno;
-    ::unlink(from.constData());
-    if (rc != 0 && !(err == EEXIST && !replace))
-        FailFile(path, QStringLiteral("не удалось создать файл (%1)").arg(QString::fromLocal8Bit(std::strerror(err))));
-}
-
 } // namespace
 
 std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
@@ -85,7 +64,8 @@ std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
                 found->m_file.open(found->m_path, File::ReadWrite);
                 if (found->m_memo.isOpen())
                     found->m_memo.reopenWritable();
-                found->m_stamp = FileStamp();   // read everything again on the next look
+                found->m_stamp = FileStamp();   // read everything again under the lock
+                found->m_indexStale = true;     // and write the index file
             }
             found->addTags(request.indexes);
             return found;
@@ -140,15 +120,16 @@ void TableStore::openFile(const OpenRequest &request)
     }
     m_file.open(m_path, request.writable ? File::ReadWrite : File::ReadOnly);
     {
+        // A table another process is creating is locked until its memo file exists.
         FileLock lock(m_file, kLockStart, kLockLength, false);
         m_stamp = m_file.stamp();
         loadRecords(true);
-    }
-    if (m_header.memoKind != MemoKind::None) {
-        m_memoPath = MemoPathFor(m_path, m_header.memoKind);
-        if (!QFileInfo::exists(m_memoPath))
-            FailFile(m_path, QStringLiteral("нет файла примечаний «%1»").arg(m_memoPath));
-        m_memo.open(m_memoPath, m_header.memoKind, request.writable);
+        if (m_header.memoKind != MemoKind::None) {
+            m_memoPath = MemoPathFor(m_path, m_header.memoKind);
+            if (!QFileInfo::exists(m_memoPath))
+                FailFile(m_path, QStringLiteral("нет файла примечаний «%1»").arg(m_memoPath));
+            m_memo.open(m_memoPath, m_header.memoKind, request.writable);
+        }
     }
     m_lastCheck = TickCount64();
     addTags(request.indexes);
@@ -163,23 +144,47 @@ void TableStore::createFile(const OpenRequest &request)
     QByteArray content = BuildHeader(layout, 0, !request.indexes.isEmpty(),
                                      IndexedFields(request.indexes, layout), QDate::currentDate());
     content.append('\x1A');
+
+    // The new table is written under a temporary name and linked into place whole, still
+    // locked, so that a process opening it meanwhile waits until the memo file is there
+    // too; of two processes creating it at once, the second finds it made.
+    const QString temp = m_path + QStringLiteral(".%1.tmp").arg(::getpid());
+    QFile::remove(temp);
+    File table;
+    table.open(temp, File::CreateNew);
+    const QByteArray tempName = QFile::encodeName(temp);
+    try {
+        table.writeAt(0, content.constData(), content.size());
+        table.flush();
+        table.lock(kLockStart, kLockLength, true, 5000);
+    } catch (...) {
+        ::unlink(tempName.constData());
+        throw;
+    }
+    const int rc = ::link(tempName.constData(), QFile::encodeName(m_path).constData());
+    const int err = errno;
+    ::unlink(tempName.constData());
+    if (rc != 0) {
+        if (err == EEXIST)
+            return;
+        FailFile(m_path, QStringLiteral("не удалось создать файл (%1)").arg(QString::fromLocal8Bit(std::strerror(err))));
+    }
     if (HasMemoFields(layout)) {
         // A memo file without its table is a leftover: the new table starts a new one.
         const MemoKind kind = MemoKindFor(layout.level);
         const QString memoPath = MemoPathFor(m_path, kind);
-        const QString temp = memoPath + QStringLiteral(".%1.tmp").arg(::getpid());
-        QFile::remove(temp);
+        const QString memoTemp = memoPath + QStringLiteral(".%1.tmp").arg(::getpid());
+        QFile::remove(memoTemp);
         {
             MemoFile memo;
-            memo.create(temp, kind, info.completeBaseName());
+            memo.create(memoTemp, kind, info.completeBaseName());
             memo.flush();
         }
-        if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(memoPath).constData()) != 0) {
-            QFile::remove(temp);
+        if (::rename(QFile::encodeName(memoTemp).constData(), QFile::encodeName(memoPath).constData()) != 0) {
+            QFile::remove(memoTemp);
             FailFile(memoPath, QStringLiteral("не удалось создать файл примечаний"));
         }
     }
-    WriteNewFile(m_path, content, false);
 }
 
 void TableStore::loadRecords(bool initial)
@@ -232,27 +237,37 @@ void TableStore::loadRecords(bool initial)
     const auto at = [](const std::vector<uchar> &buf, int recNo, int64_t len) {
         return buf.data() + size_t(recNo - 1) * size_t(len);
     };
+    // The tags in memory follow at once; the index file is built anew before this process
+    // writes again.
     bool changed = newCount != m_count;
+    const int tags = m_index.tagCount();
     if (newCount < m_count) {
         m_records = std::move(records);
         m_count = newCount;
-        m_tags.rebuild(m_count, [this](int r) { return record(r); });
+        for (int t = 0; t < tags; ++t)
+            m_index.tagAt(t).Build(quint32(m_count), source());
+        lookupsRebuild();
     } else {
         for (int r = 1; r <= m_count; ++r) {
             if (std::memcmp(at(m_records, r, rl), at(records, r, rl), size_t(rl)) != 0) {
-                m_tags.change(r, at(m_records, r, rl), at(records, r, rl));
+                for (int t = 0; t < tags; ++t)
+                    m_index.tagAt(t).Update(quint32(r), at(m_records, r, rl), at(records, r, rl));
+                lookupsChange(r, at(m_records, r, rl), at(records, r, rl));
                 changed = true;
             }
         }
-        for (int r = m_count + 1; r <= newCount; ++r)
-            m_tags.insert(r, at(records, r, rl));
+        for (int r = m_count + 1; r <= newCount; ++r) {
+            for (int t = 0; t < tags; ++t)
+                m_index.tagAt(t).Insert(quint32(r), at(records, r, rl));
+            lookupsInsert(r, at(records, r, rl));
+        }
         m_records = std::move(records);
         m_count = newCount;
     }
     m_header.recordCount = header.recordCount;
     if (changed) {
         ++m_changes;
-        m_indexDirty = true;
+        m_indexStale = m_indexStale || m_indexFile;
     }
 }
 
@@ -287,9 +302,12 @@ void TableStore::rereadRecord(int recNo)
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(rl);
     if (std::memcmp(mine, buf.data(), size_t(rl)) == 0)
         return;
-    m_tags.change(recNo, mine, buf.data());
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        m_index.tagAt(t).Update(quint32(recNo), mine, buf.data());
+    lookupsChange(recNo, mine, buf.data());
     std::memcpy(mine, buf.data(), size_t(rl));
     ++m_changes;
+    m_indexStale = m_indexStale || m_indexFile;
 }
 
 void TableStore::lockedSync()
@@ -304,6 +322,8 @@ void TableStore::lockedSync()
         loadRecords(false);
         m_stamp = now;
     }
+    if (m_indexFile && (m_indexStale || indexFileChanged()))
+        buildIndex();
 }
 
 void TableStore::storeMemos(QByteArray &record, const MemoEdits &memos)
@@ -329,10 +349,13 @@ void TableStore::writeRecordAt(int recNo, const QByteArray &record, bool appendi
     if (appending) {
         // The record (with the end-of-file mark after it) goes first and the count after
         // it, so that a process killed in between leaves a whole record the next open
-        // takes.
+        // takes. What lay past the end (the rest of a record cut short) goes.
         QByteArray bytes = record;
         bytes.append('\x1A');
+        const int64_t end = recordPos(recNo) + bytes.size();
         m_file.writeAt(recordPos(recNo), bytes.constData(), bytes.size());
+        if (m_file.size() > end)
+            m_file.truncate(end);
     } else {
         m_file.writeAt(recordPos(recNo), record.constData(), record.size());
     }
@@ -350,7 +373,10 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         storeMemos(record, memos);
         m_records.insert(m_records.end(), record.begin(), record.end());
         ++m_count;
-        m_tags.insert(m_count, this->record(m_count));
+        // A fill of the working list appends many records before anyone walks a tag:
+        // the tags are built once when one is walked next.
+        m_tagsBehind = m_index.tagCount() > 0;
+        lookupsInsert(m_count, this->record(m_count));
         ++m_changes;
         return m_count;
     }
@@ -361,10 +387,10 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
     writeRecordAt(recNo, record, true);
     m_records.insert(m_records.end(), record.begin(), record.end());
     m_count = recNo;
-    m_tags.insert(recNo, this->record(recNo));
+    indexInsert(recNo);
+    lookupsInsert(recNo, this->record(recNo));
     m_stamp = m_file.stamp();
     ++m_changes;
-    m_indexDirty = true;
     return recNo;
 }
 
@@ -372,24 +398,25 @@ void TableStore::update(int recNo, QByteArray record, const MemoEdits &memos)
 {
     ensureWritable();
     Q_ASSERT(record.size() == m_layout.recordLength);
+    std::optional<FileLock> lock;
     if (!isMemory()) {
-        FileLock lock(m_file, kLockStart, kLockLength, true);
+        lock.emplace(m_file, kLockStart, kLockLength, true);
         lockedSync();
-        if (recNo < 1 || recNo > m_count)
-            FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
-        storeMemos(record, memos);
+    }
+    if (recNo < 1 || recNo > m_count)
+        FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
+    storeMemos(record, memos);
+    if (!isMemory()) {
         writeRecordAt(recNo, record, false);
         m_stamp = m_file.stamp();
-        m_indexDirty = true;
-    } else {
-        if (recNo < 1 || recNo > m_count)
-            FailFile(m_path, QStringLiteral("записи %1 нет в таблице").arg(recNo));
-        storeMemos(record, memos);
     }
+    // The tags see the record before and after; the record in memory changes between.
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(m_layout.recordLength);
-    const auto *after = reinterpret_cast<const uchar *>(record.constData());
-    m_tags.change(recNo, mine, after);
-    std::memcpy(mine, after, size_t(m_layout.recordLength));
+    const std::vector<uchar> before(mine, mine + m_layout.recordLength);
+    std::memcpy(mine, record.constData(), size_t(m_layout.recordLength));
+    if (!m_tagsBehind)
+        indexUpdate(recNo, before.data(), mine);
+    lookupsChange(recNo, before.data(), mine);
     ++m_changes;
 }
 
@@ -400,7 +427,9 @@ void TableStore::removeAll()
         m_records.clear();
         m_memoryMemos.clear();
         m_count = 0;
-        m_tags.rebuild(0, [this](int r) { return record(r); });
+        m_index.Clear();
+        m_tagsBehind = false;
+        lookupsRebuild();
         ++m_changes;
         return;
     }
@@ -434,36 +463,154 @@ QByteArray TableStore::memo(int field, const uchar *rec) const
     return m_memo.read(block);
 }
 
+QStringList TableStore::tagNames()
+{
+    QStringList names;
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        names << m_index.tagAt(t).name();
+    return names;
+}
+
 void TableStore::addTags(const QVector<IndexDef> &defs)
 {
+    bool added = false;
     for (const IndexDef &def : defs) {
-        if (m_tags.find(def.tag))
+        if (m_index.tag(def.tag))
             continue;
-        auto tag = std::make_unique<Tag>(def, m_layout);
-        tag->build(m_count, [this](int r) { return record(r); });
-        m_tags.add(std::move(tag));
-        m_indexDirty = true;
+        bool known = false;
+        for (const IndexDef &d : m_indexDefs)
+            known = known || d.tag.compare(def.tag, Qt::CaseInsensitive) == 0;
+        if (!known) {
+            m_indexDefs.append(def);
+            added = true;
+        }
+    }
+    if (m_index.isOpen() && !added && !(m_indexStale && !m_indexFile && m_file.writable()))
+        return;
+    if (isMemory() || !m_file.writable()) {
+        buildIndex();
+        return;
+    }
+    FileLock lock(m_file, kLockStart, kLockLength, true);
+    m_indexStale = false;
+    lockedSync();
+    buildIndex();
+}
+
+void TableStore::buildIndex()
+{
+    // Callers that may write the file hold the write lock.
+    const QString path = isMemory() ? QString() : indexPath();
+    bool withFile = !isMemory() && m_file.writable() && (!m_indexDefs.isEmpty() || QFileInfo::exists(path));
+    // A view that cannot write the file orders its records as the file's tags do.
+    const QVector<IndexDef> defs = (!isMemory() && !withFile) ? ProductionIndex::DefinitionsInFile(path, m_indexDefs)
+                                                              : m_indexDefs;
+    try {
+        m_index.Open(withFile ? path : QString(), QFileInfo(m_path).fileName(), m_layout, defs,
+                     quint32(m_count), source());
+    } catch (const ExpressionError &e) {
+        FailFile(m_path, QStringLiteral("индекс не построить: %1").arg(e.message()));
+    } catch (const TableError &) {
+        if (!withFile)
+            throw;
+        // The index file cannot be written here: the tags live in memory, and the next
+        // start builds the file again.
+        withFile = false;
+        m_index.Open(QString(), QFileInfo(m_path).fileName(), m_layout, defs, quint32(m_count), source());
+    }
+    m_indexFile = withFile;
+    m_indexStale = false;
+    m_indexInode = 0;
+    if (!withFile)
+        return;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        m_indexInode = uint64_t(st.st_ino);
+    if (!m_header.productionIndex) {
+        // The table says that it has a production index, as other programs look for it.
+        uchar flag = 0;
+        m_file.readAt(28, &flag, 1);
+        flag |= 0x01;
+        m_file.writeAt(28, &flag, 1);
+        m_header.productionIndex = true;
+        m_stamp = m_file.stamp();
     }
 }
 
-void TableStore::writeIndexFile()
+void TableStore::catchUpTags()
 {
-    // The production index file is written by the index layer once it is in place.
-    m_indexDirty = false;
+    for (int t = 0; t < m_index.tagCount(); ++t)
+        m_index.tagAt(t).Build(quint32(m_count), source());
+    m_tagsBehind = false;
+}
+
+bool TableStore::indexFileChanged() const
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(indexPath()).constData(), &st) != 0)
+        return true;
+    return uint64_t(st.st_ino) != m_indexInode;
+}
+
+void TableStore::indexInsert(int recNo)
+{
+    try {
+        m_index.Insert(quint32(recNo), record(recNo));
+    } catch (const TableError &) {
+        m_indexFile = false;   // the file was dropped; the tags in memory are current
+    }
+}
+
+void TableStore::indexUpdate(int recNo, const uchar *before, const uchar *after)
+{
+    try {
+        m_index.Update(quint32(recNo), before, after);
+    } catch (const TableError &) {
+        m_indexFile = false;
+    }
+}
+
+const NumberLookup *TableStore::lookup(int field)
+{
+    if (field < 0 || field >= m_layout.fields.size() || !NumberLookup::Suits(m_layout.fields[field]))
+        return nullptr;
+    if (m_lookups.empty())
+        m_lookups.resize(size_t(m_layout.fields.size()));
+    auto &slot = m_lookups[size_t(field)];
+    if (!slot) {
+        slot = std::make_unique<NumberLookup>(m_layout.fields[field], m_layout.level);
+        slot->build(m_count, source());
+    }
+    return slot.get();
+}
+
+void TableStore::lookupsInsert(int recNo, const uchar *record)
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->insert(recNo, record);
+}
+
+void TableStore::lookupsChange(int recNo, const uchar *before, const uchar *after)
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->change(recNo, before, after);
+}
+
+void TableStore::lookupsRebuild()
+{
+    for (auto &l : m_lookups)
+        if (l)
+            l->build(m_count, source());
 }
 
 void TableStore::detach()
 {
     if (--m_users > 0)
         return;
+    m_index.Close();
     if (!isMemory()) {
-        if (m_indexDirty && m_file.writable()) {
-            try {
-                writeIndexFile();
-            } catch (const TableError &) {
-                // The index file is rebuilt from the records at the next open.
-            }
-        }
         m_file.flush();
         m_memo.flush();
     }

@@ -7,10 +7,16 @@
 // the file's change stamp, checked at most every few milliseconds while a cursor moves
 // and always on refresh; when it changed, the records are read again and the index tags
 // follow the records that changed.
+//
+// The production index (.mdx) is written only under the write lock: built whole at open,
+// then block by block with each change. When another process changed the table, or
+// replaced the .mdx, the tags in memory still follow at once, and the file is built anew
+// the next time this process writes.
 #include "store/dbf/file.h"
 #include "store/dbf/header.h"
+#include "store/dbf/lookup.h"
 #include "store/dbf/memo.h"
-#include "store/dbf/tags.h"
+#include "store/index/productionindex.h"
 
 #include <QHash>
 #include <QString>
@@ -74,10 +80,24 @@ public:
 
     QByteArray memo(int field, const uchar *record) const;
 
-    // Index tags, kept current with the records.
-    const Tags &tags() const { return m_tags; }
+    // Index tags, kept current with the records; nullptr when the table has no such tag.
+    TagIndex *tag(const QString &name) { return m_index.tag(name); }
+    // A memory table's tags follow a run of appends only when they are walked next: call
+    // this before walking a tag.
+    void prepareTags()
+    {
+        if (m_tagsBehind)
+            catchUpTags();
+    }
+    QStringList tagNames();
     // Adds the defined tags that are missing (built from the records).
     void addTags(const QVector<IndexDef> &defs);
+    // The record numbers by value of a numeric field (built on first use, then kept
+    // current); nullptr for a field that cannot have one.
+    const NumberLookup *lookup(int field);
+
+    // What building the index found worth telling (tags of another program not kept).
+    QStringList indexNotes() const { return m_index.notes(); }
 
     // Called by each Table that opens or closes this store; the last close writes the
     // production index when it changed and closes the files.
@@ -89,12 +109,23 @@ private:
     void openFile(const OpenRequest &request);
     void createFile(const OpenRequest &request);
     void loadRecords(bool initial);
-    void openIndexes(const QVector<IndexDef> &defs);
-    void writeIndexFile();
+    void buildIndex();
+    void catchUpTags();
+    bool indexFileChanged() const;
+    void indexInsert(int recNo);
+    void indexUpdate(int recNo, const uchar *before, const uchar *after);
     void lockedSync();
     void writeRecordAt(int recNo, const QByteArray &record, bool appending);
     void storeMemos(QByteArray &record, const MemoEdits &memos);
     void ensureWritable() const;
+    // Lookups follow every record added or changed, by this process or another.
+    void lookupsInsert(int recNo, const uchar *record);
+    void lookupsChange(int recNo, const uchar *before, const uchar *after);
+    void lookupsRebuild();
+    RecordSource source() const
+    {
+        return [this](quint32 r) { return record(int(r)); };
+    }
     int64_t recordPos(int recNo) const
     {
         return int64_t(m_header.headerLength) + int64_t(recNo - 1) * m_layout.recordLength;
@@ -110,9 +141,14 @@ private:
     uint64_t m_changes = 0;
     FileStamp m_stamp;
     uint64_t m_lastCheck = 0;
-    bool m_indexDirty = false;
     int m_users = 0;
-    Tags m_tags;
+    ProductionIndex m_index;
+    QVector<IndexDef> m_indexDefs;
+    bool m_indexFile = false;      // the tags are kept in an .mdx file
+    bool m_indexStale = false;     // the file misses changes of other processes
+    bool m_tagsBehind = false;     // memory table: records appended since the tags were built
+    uint64_t m_indexInode = 0;     // the .mdx this process wrote
+    std::vector<std::unique_ptr<NumberLookup>> m_lookups;   // by field, empty until used
     // Memo texts of a memory table; a record's memo field holds the index + 1.
     std::vector<QByteArray> m_memoryMemos;
 };

@@ -212,18 +212,6 @@ bool Ordered(T order, quint8 cmp, bool equal)
     return false;
 }
 
-void EncodeNumberKey(double value, uchar *out)
-{
-    if (value == 0 || !(value == value))
-        value = 0;   // -0 and 0 are one key
-    quint64 bits = std::bit_cast<quint64>(value);
-    bits = (bits & 0x8000000000000000ull) ? ~bits : bits ^ 0x8000000000000000ull;
-    for (int i = 7; i >= 0; --i) {
-        out[i] = uchar(bits & 0xFF);
-        bits >>= 8;
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- the program
@@ -597,36 +585,29 @@ private:
     {
         if (depth > MaxDepth)
             Fail(QStringLiteral("слишком глубокая вложенность"), Peek().pos);
-        const int first = ParseAnd(depth);
-        if (Peek().kind != Tok::Or)
-            return first;
-        std::vector<int> kids{first};
-        RequireType(first, 'L', QStringLiteral("слева от OR должно быть условие"));
-        while (Peek().kind == Tok::Or) {
-            Take();
-            const int next = ParseAnd(depth);
-            RequireType(next, 'L', QStringLiteral("справа от OR должно быть условие"));
-            kids.push_back(next);
-        }
-        Node node{Op::Or, 'L', At(first).pos};
-        node.kids = std::move(kids);
-        return Add(std::move(node));
+        return ParseJoined(depth, Tok::Or, Op::Or, QStringLiteral("OR"), &Parser::ParseAnd);
     }
 
     int ParseAnd(int depth)
     {
-        const int first = ParseNot(depth);
-        if (Peek().kind != Tok::And)
+        return ParseJoined(depth, Tok::And, Op::And, QStringLiteral("AND"), &Parser::ParseNot);
+    }
+
+    // Conditions joined by one operator: a or b or c is one node.
+    int ParseJoined(int depth, Tok tok, Op op, const QString &word, int (Parser::*operand)(int))
+    {
+        const int first = (this->*operand)(depth);
+        if (Peek().kind != tok)
             return first;
         std::vector<int> kids{first};
-        RequireType(first, 'L', QStringLiteral("слева от AND должно быть условие"));
-        while (Peek().kind == Tok::And) {
+        RequireType(first, 'L', QStringLiteral("слева от %1 должно быть условие").arg(word));
+        while (Peek().kind == tok) {
             Take();
-            const int next = ParseNot(depth);
-            RequireType(next, 'L', QStringLiteral("справа от AND должно быть условие"));
+            const int next = (this->*operand)(depth);
+            RequireType(next, 'L', QStringLiteral("справа от %1 должно быть условие").arg(word));
             kids.push_back(next);
         }
-        Node node{Op::And, 'L', At(first).pos};
+        Node node{op, 'L', At(first).pos};
         node.kids = std::move(kids);
         return Add(std::move(node));
     }
@@ -1065,6 +1046,27 @@ QByteArray Expression::DateKey(const QDate &date)
     if (!date.isValid())
         return QByteArray(8, ' ');
     return date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+}
+
+void EncodeNumberKey(double value, uchar *out)
+{
+    if (value == 0 || !(value == value))
+        value = 0;   // -0 and 0 are one key
+    quint64 bits = std::bit_cast<quint64>(value);
+    bits = (bits & 0x8000000000000000ull) ? ~bits : bits ^ 0x8000000000000000ull;
+    for (int i = 7; i >= 0; --i) {
+        out[i] = uchar(bits & 0xFF);
+        bits >>= 8;
+    }
+}
+
+double DecodeNumberKey(const uchar *key)
+{
+    quint64 bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits = bits << 8 | key[i];
+    bits = (bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits;
+    return std::bit_cast<double>(bits);
 }
 
 const uchar *FoldLower1251() { return Folds().lower; }

@@ -81,6 +81,10 @@ private:
     std::unique_ptr<Program> p;
 };
 
+// The 8-byte memcmp-ordered form of a number that 'N' keys use, and back.
+void EncodeNumberKey(double value, uchar *out);
+double DecodeNumberKey(const uchar *key);
+
 // The code page 1251 byte tables behind case-insensitive comparison: the Latin and
 // Cyrillic letters mapped to lower (FoldLower1251) or upper case (FoldUpper1251), every
 // other byte to itself.

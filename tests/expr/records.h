@@ -2,10 +2,12 @@
 // Raw records for expression and index tests: a layout from field definitions and a
 // record writer that stores values in the on-disk encoding of each field type.
 #include <QByteArray>
+#include <QRandomGenerator>
 #include <QString>
 #include <QVector>
 
 #include <cstring>
+#include <vector>
 
 #include "store/common/text.h"
 #include "store/dbf/layout.h"
@@ -109,5 +111,47 @@ private:
     RecordLayout m_layout;
     QByteArray m_bytes;
 };
+
+// n patient records drawn from a fixed seed: common surnames (some in capitals), both
+// sexes in both cases, birthdays 1985-2014, and document numbers that are often blank, as
+// in a real register.
+inline std::vector<QByteArray> RandomPatients(int n, quint32 seed = 42)
+{
+    static const char *const surnames[] = {"Иванов", "Петров", "Сидоров", "Ивлев", "Смирнов", "Кузнецов",
+                                           "Попов", "Васильев", "Ёлкин", "Соколов", "Михайлов", "Новиков"};
+    static const char *const names[] = {"Анна", "Мария", "Иван", "Пётр", "Ольга", "Сергей", "Елена"};
+    const RecordLayout layout = PatientsLayout();
+    QRandomGenerator rng(seed);
+    std::vector<QByteArray> out;
+    out.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const bool girl = rng.bounded(2);
+        QString fio = QString::fromUtf8(surnames[rng.bounded(12)]) + (girl ? "а " : " ")
+                      + QString::fromUtf8(names[rng.bounded(7)]);
+        if (rng.bounded(10) == 0)
+            fio = fio.toUpper();
+        Record r(layout);
+        r.number("IDX", i + 1).text("FIO", fio)
+            .text("SEX", girl ? (rng.bounded(2) ? "ж" : "Ж") : "м")
+            .date("BIRTHDAY", QString::asprintf("%04d%02d%02d", 1985 + rng.bounded(30),
+                                                1 + rng.bounded(12), 1 + rng.bounded(28)))
+            .text("ADDRESS", QString("г. Город, ул. Улица, д. %1").arg(rng.bounded(200)))
+            .text("INSURANCE", rng.bounded(3) ? QString::number(10000000000LL + rng.bounded(1000000)) : "")
+            .text("BIRTHCERT", rng.bounded(2) ? QString("I-АБ %1").arg(rng.bounded(1000000)) : "")
+            .text("RUPASSPORT", rng.bounded(4) ? "" : QString::number(4500000000LL + i));
+        out.push_back(r.bytes());
+    }
+    return out;
+}
+
+// The tags of patients.dbf and of Psy.dbf.
+inline QVector<IndexDef> PatientTags()
+{
+    return {{"I", "IDX", false, false}, {"F", "FIO", false, false}, {"X", "SEX", false, false},
+            {"B", "DTOS(BIRTHDAY)", false, false}, {"A", "ADDRESS", false, false},
+            {"U", "INSURANCE", true, false}, {"C", "BIRTHCERT", true, false},
+            {"P", "RUPASSPORT", true, false}};
+}
+inline QVector<IndexDef> PsyTags() { return {{"I", "IDX", true, false}}; }
 
 } // namespace vel::testing

@@ -8,6 +8,7 @@
 
 #include "store/common/text.h"
 #include "store/dbf/codec.h"
+#include "store/index/mdxfile.h"
 #include "store/table.h"
 #include "tests/store/tablefixture.h"
 
@@ -262,6 +263,128 @@ private Q_SLOTS:
         QCOMPARE(t.exactRecordCount(), 3);
     }
 
+    // "(IDX=n)" walks only the records whose IDX can be n; the walk must give what a walk
+    // over every record gives ("... and (IDX=n)" is not narrowed), forward and back, as
+    // records are added, renumbered, emptied and deleted.
+    // The .mdx holds every record in the order the table walks, after appends, edits and
+    // deletions, after another process's write, and after the file was deleted meanwhile;
+    // a read-only view never writes it.
+    void productionIndexFollowsTheTable()
+    {
+        const QString mdx = dir() + "/persons.mdx";
+        const auto fileOrder = [&](const char *tag) {
+            const MdxReader reader(mdx);
+            reader.CheckAll();
+            QList<int> out;
+            for (const MdxEntry &e : reader.Entries(*reader.tag(tag)))
+                out << int(e.recNo);
+            return out;
+        };
+        const auto tableOrder = [](Table &t, const char *tag) {
+            t.setIndexName(tag);
+            t.setFilter(QString());
+            QList<int> out;
+            for (bool ok = t.first(); ok && !t.eof(); ok = t.next())
+                out << t.recNo();
+            return out;
+        };
+        {
+            Table view;
+            DefinePersons(view, dir());
+            view.open();
+            view.close();
+            QFile::remove(mdx);
+            view.setReadOnly(true);
+            view.open();
+            QVERIFY(!QFile::exists(mdx));
+        }
+        Table t;
+        DefinePersons(t, dir());
+        t.open();
+        QVERIFY(QFile::exists(mdx));
+        for (int i = 1; i <= 30; ++i)
+            AddPerson(t, i, QString("Имя %1").arg((i * 7) % 30, 2, 10, QChar('0')));
+        t.setIndexName("F");
+        QVERIFY(t.goToRecNo(5));
+        t.edit();
+        t.setValue("FIO", "Аааа");
+        t.post();
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+        QCOMPARE(fileOrder("I"), tableOrder(t, "I"));
+
+        // Another program writes a record; this process's next write builds the file anew.
+        const QString path = dir() + "/persons.dbf";
+        QByteArray bytes = ReadAll(path);
+        auto *p = reinterpret_cast<uchar *>(bytes.data());
+        const int hl = dbf::ReadLE16(p + 8), rl = dbf::ReadLE16(p + 10);
+        bytes.insert(hl + 30 * rl, bytes.mid(hl, rl));
+        dbf::WriteLE32(reinterpret_cast<uchar *>(bytes.data()) + 4, 31);
+        QTest::qSleep(5);
+        WriteAll(path, bytes);
+        t.refresh();
+        AddPerson(t, 32, "Последний");
+        QCOMPARE(fileOrder("F").size(), 32);
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+
+        QFile::remove(mdx);   // as the index repair of the settings page does
+        AddPerson(t, 33, "Ещё один");
+        QCOMPARE(fileOrder("F"), tableOrder(t, "F"));
+        QCOMPARE(fileOrder("F").size(), 33);
+    }
+
+    void numberFilterWalksFewRecords_data()
+    {
+        QTest::addColumn<TableLevel>("level");
+        QTest::newRow("N field, dBASE III") << TableLevel::DBase3;
+        QTest::newRow("I field, dBASE 7") << TableLevel::DBase7;
+    }
+    void numberFilterWalksFewRecords()
+    {
+        QFETCH(TableLevel, level);
+        Table t, oracle;
+        DefinePersons(t, dir(), level);
+        DefinePersons(oracle, dir(), level);
+        t.open();
+        oracle.open();
+        const auto same = [&](int idx) {
+            t.setFilter(QString("((IDX = %1))").arg(idx));
+            oracle.setFilter(QString("(IDX=%1) and (IDX=%1)").arg(idx));
+            QStringList forward, back, want;
+            for (bool ok = t.first(); ok && !t.eof(); ok = t.next())
+                forward << QString::number(t.recNo());
+            for (bool ok = t.findLast(); ok; ok = t.findPrior())
+                back.prepend(QString::number(t.recNo()));
+            for (bool ok = oracle.first(); ok && !oracle.eof(); ok = oracle.next())
+                want << QString::number(oracle.recNo());
+            if (forward != want || back != want || t.exactRecordCount() != want.size())
+                qWarning() << "IDX" << idx << forward << back << want;
+            return forward == want && back == want && t.exactRecordCount() == want.size();
+        };
+        for (int i = 1; i <= 40; ++i)
+            AddPerson(t, i % 5, QString("Имя %1").arg(i));
+        QVERIFY(same(3));
+        QVERIFY(same(0));
+        QVERIFY(same(-1));
+        t.setFilter("(IDX=3)");
+        QVERIFY(t.first());
+        t.edit();
+        t.setValue("IDX", 4);   // moves to another value
+        t.post();
+        QVERIFY(t.next());
+        t.edit();
+        t.setValue("IDX", QVariant());   // empty: visited for every value
+        t.post();
+        QVERIFY(t.next());
+        t.deleteRecord();
+        AddPerson(t, 3, "Новый");
+        QVERIFY(same(3));
+        QVERIFY(same(4));
+        QVERIFY(same(0));
+        t.setIndexName("F");   // in a tag's order the lookup stays out of the walk
+        t.setFilter("(IDX=4)");
+        QCOMPARE(t.exactRecordCount(), 9);
+    }
+
     void handlesShareRecords()
     {
         Table rw, ro;
@@ -347,6 +470,22 @@ private Q_SLOTS:
         t.close();
         bytes = ReadAll(path);
         QCOMPARE(dbf::ReadLE32(reinterpret_cast<const uchar *>(bytes.constData()) + 4), 3u);
+
+        // Half a record after the last one (the tail of a write cut short) is not a record;
+        // the next append takes its place and nothing of it stays behind.
+        const int hl = dbf::ReadLE16(reinterpret_cast<const uchar *>(bytes.constData()) + 8);
+        const int rl = dbf::ReadLE16(reinterpret_cast<const uchar *>(bytes.constData()) + 10);
+        bytes.chop(1);
+        bytes += QByteArray(rl + rl / 2, ' ');
+        WriteAll(path, bytes);
+        t.open();
+        QCOMPARE(t.physicalRecordCount(), 4);   // one whole record of spaces is taken
+        AddPerson(t, 5, "Пять");
+        t.close();
+        QCOMPARE(ReadAll(path).size(), hl + 5 * rl + 1);
+        t.open();
+        QVERIFY(t.findLast());
+        QCOMPARE(t.asString("FIO"), QString("Пять"));
     }
 
     void damagedFilesAreRefused_data()
@@ -425,6 +564,24 @@ private Q_SLOTS:
         }
         DefinePersons(t, dir() + "/no-such-folder");
         QVERIFY_THROWS_EXCEPTION(TableError, t.open());
+    }
+
+    // A table of another program that lacks a field a tag needs cannot be opened with
+    // that tag; the message names the table and the field.
+    void tagOnAMissingField()
+    {
+        Table t;
+        DefinePersons(t, dir());
+        t.open();
+        t.close();
+        t.setIndexDefs({{"P", "RUPASSPORT", true, false}});
+        try {
+            t.open();
+            QFAIL("opened with a tag on a missing field");
+        } catch (const TableError &e) {
+            QVERIFY2(e.message().contains("persons.dbf") && e.message().contains("RUPASSPORT"), qPrintable(e.message()));
+        }
+        QVERIFY(!t.isOpen());
     }
 
     void folderAndNameWithoutRegardToCase()
