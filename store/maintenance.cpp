@@ -2,6 +2,7 @@
 
 #include "store/backup/backup_archive.h"
 #include "store/common/config.h"
+#include "store/database.h"
 #include "store/common/paths.h"
 
 #include <QDateTime>
@@ -13,9 +14,21 @@ namespace vel {
 
 namespace {
 
-// The test table (Psy.dbf, .fpt, .mdx) always lives here, whatever DataDir says; with the
-// default DataDir "Data\" it is the same folder, names being matched without regard to case.
-const QString TestTableFolder = QStringLiteral("data/");
+// The test table (Psy.dbf, .fpt, .mdx) lives in its own fixed folder ("data\"), whatever
+// DataDir says; with the default DataDir "Data\" it is the same folder, names being matched
+// without regard to case. Its folder and index file are read from its definition.
+struct TestTablePlace {
+    QString folder;
+    QString index;   // "Psy.mdx"
+};
+
+TestTablePlace testTablePlace()
+{
+    Table t;
+    DefineTestTable(t);
+    const QString name = t.tableName();
+    return {ResolvePath(t.folder()), name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".mdx")};
+}
 
 // Deletes the files of `folder` whose names match one of the patterns, letter case aside,
 // hidden ones included. A file that cannot be deleted is passed over: the table engine
@@ -48,12 +61,13 @@ QString entryRootOf(const QString &folder)
 void CloseMaintenance(const MaintenanceHooks &hooks)
 {
     const QString dataDir = ResolvePath(Config().DataDir);
-    const QString testDir = ResolvePath(TestTableFolder);
+    const TestTablePlace testTable = testTablePlace();
+    const QString &testDir = testTable.folder;
     const bool testTableApart = QFileInfo(testDir).isDir() && !sameFolder(testDir, dataDir);
 
     deleteFiles(dataDir, {QStringLiteral("*.mdx")});
     if (testTableApart)
-        deleteFiles(testDir, {QStringLiteral("psy.mdx")});
+        deleteFiles(testDir, {testTable.index});
 
     const QString backupDir = ResolvePath(Config().BackupDir);
     if (!QFileInfo(backupDir).isDir())
@@ -87,10 +101,9 @@ void CloseMaintenance(const MaintenanceHooks &hooks)
 
 QString FixIndices()
 {
-    const QString dataDir = ResolvePath(Config().DataDir);
-    const QString testDir = ResolvePath(TestTableFolder);
-    deleteFiles(dataDir, {QStringLiteral("patients.mdx")});
-    deleteFiles(testDir, {QStringLiteral("psy.mdx")});
+    const TestTablePlace testTable = testTablePlace();
+    deleteFiles(ResolvePath(Config().DataDir), {QStringLiteral("patients.mdx")});
+    deleteFiles(testTable.folder, {testTable.index});
     return QStringLiteral("Индексы обновлены.");
 }
 

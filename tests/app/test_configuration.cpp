@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "tests/app/workfolder.h"
+#include "workfolder.h"
 
 #include "app/configuration.h"
 #include "app/platform/instanceguard.h"
@@ -73,7 +73,7 @@ private Q_SLOTS:
         QCOMPARE(platform::OpenProgramKey()->readString("Data", &s), RegistryRead::Ok);
         QCOMPARE(s, QString("/srv/д/"));
         qunsetenv("VELMORA_REGISTRY");
-        QCOMPARE(platform::RegistryFilePath(), QString("/etc/xdg/DORNEL/Velmora.ini"));
+        QVERIFY(platform::RegistryFilePath().endsWith("/DORNEL/Velmora.ini"));   // /etc/xdg on Debian
     }
 
     // ---- folders and settings paths ----

@@ -15,7 +15,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
-#include "tests/app/workfolder.h"
+#include "workfolder.h"
 
 #include <sys/stat.h>
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "tests/app/workfolder.h"
+#include "workfolder.h"
 
 #include <csignal>
 #include <sys/stat.h>

@@ -1,131 +1,14 @@
 // The real program under an X server: first start in an empty home folder, the second
 // instance, a start after a crash, debug mode, and the starts that must stop before any
-// window exists. Windows are found by their captions with xdotool.
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+// window exists. Windows are found by their captions with xdotool and closed through
+// the window system.
 #include <QtTest>
 
-#include <csignal>
 #include <sys/stat.h>
 
-namespace {
+#include "runprogram.h"
 
-const QString Program = QStringLiteral(VELMORA_BINARY_DIR "/velmora");
-const QString MainCaption = QStringLiteral("^Велмора версия [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$");
-
-QStringList Xdo(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-// The visible windows of the process whose caption (_NET_WM_NAME, UTF-8) matches.
-QStringList WindowsOf(qint64 pid, const QString &captionRegex)
-{
-    const QRegularExpression caption(captionRegex);
-    QStringList found;
-    for (const QString &id : Xdo({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "."})) {
-        if (caption.match(Xdo({"getwindowname", id}).value(0)).hasMatch())
-            found << id;
-    }
-    return found;
-}
-
-// Window ids of the process whose caption matches; empty after the timeout.
-QStringList WaitForWindow(const QString &captionRegex, qint64 pid, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    do {
-        const QStringList ids = WindowsOf(pid, captionRegex);
-        if (!ids.isEmpty())
-            return ids;
-        QTest::qWait(100);
-    } while (t.elapsed() < timeoutMs);
-    return {};
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// One home folder, registry file and runtime folder per test.
-struct Workplace {
-    QTemporaryDir root;
-    QString home() const { return root.filePath("home"); }
-    QString registry() const { return root.filePath("Velmora.ini"); }
-
-    Workplace()
-    {
-        QDir().mkpath(root.filePath("run"));
-        ::chmod(QFile::encodeName(root.filePath("run")).constData(), 0700);
-    }
-
-    void setRegistry(const QByteArray &values)
-    {
-        QFile f(registry());
-        if (f.open(QIODevice::WriteOnly))
-            f.write("[Software\\DORNEL\\Velmora]\n" + values);
-    }
-
-    // A started program; killed when the test ends in whatever way.
-    std::unique_ptr<QProcess> start(const QStringList &args = {})
-    {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VELMORA_HOME", home());
-        env.insert("VELMORA_REGISTRY", registry());
-        env.insert("XDG_RUNTIME_DIR", root.filePath("run"));
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(Program, args);
-        return p;
-    }
-};
-
-// Presses Enter (the OK button of a message box) until the window is gone.
-bool Dismiss(const QStringList &ids, const QString &captionRegex, QProcess &owner)
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        for (const QString &id : ids)
-            Xdo({"key", "--window", id, "Return"});
-        QTest::qWait(300);
-        if (owner.state() == QProcess::NotRunning
-            || WindowsOf(owner.processId(), captionRegex).isEmpty())
-            return true;
-    }
-    return false;
-}
-
-bool Ended(QProcess &p, int timeoutMs = 10000)
-{
-    return p.state() == QProcess::NotRunning || p.waitForFinished(timeoutMs);
-}
-
-void Stop(QProcess &p)
-{
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();   // the program closes its main window, as at the end of a session
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
-
-} // namespace
+using namespace e2e;
 
 class TestStartupE2E : public QObject {
     Q_OBJECT
@@ -148,7 +31,7 @@ private Q_SLOTS:
 
         auto second = w.start();
         const QStringList refusal = WaitForWindow("^Велмора$", second->processId(), 30000);
-        QVERIFY2(!refusal.isEmpty(), "the second instance showed no message");
+        QVERIFY2(!refusal.isEmpty(), "the second instance showed no message; " + DescribeWindows(second->processId()));
         QVERIFY(WaitForWindow(MainCaption, second->processId(), 200).isEmpty());
         QVERIFY(Dismiss(refusal, "^Велмора$", *second));
         QVERIFY(Ended(*second));
@@ -189,7 +72,7 @@ private Q_SLOTS:
 
         auto p = w.start({" /DEBUG "});
         const QStringList warning = WaitForWindow("^Велмора - ОТЛАДКА$", p->processId(), 30000);
-        QVERIFY2(!warning.isEmpty(), "no debug warning");
+        QVERIFY2(!warning.isEmpty(), "no debug warning; " + DescribeWindows(p->processId()));
         QVERIFY(Dismiss(warning, "^Велмора - ОТЛАДКА$", *p));
         QVERIFY(!WaitForWindow(MainCaption, p->processId(), 30000).isEmpty());
         const QByteArray text = ReadAll(w.home() + "/velmora.log");
@@ -219,7 +102,7 @@ private Q_SLOTS:
         }
         auto p = w.start();
         const QStringList box = WaitForWindow("^Велмора$", p->processId(), 30000);
-        QVERIFY2(!box.isEmpty(), "no message");
+        QVERIFY2(!box.isEmpty(), "no message; " + DescribeWindows(p->processId()));
         QVERIFY(WaitForWindow(MainCaption, p->processId(), 200).isEmpty());
         QVERIFY(Dismiss(box, "^Велмора$", *p));
         QVERIFY(Ended(*p));

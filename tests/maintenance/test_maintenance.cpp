@@ -20,6 +20,7 @@
 
 #include "store/backup/backup_archive.h"
 #include "store/common/config.h"
+#include "store/database.h"
 #include "store/maintenance.h"
 
 using namespace vel;
@@ -188,6 +189,45 @@ private Q_SLOTS:
                                        QStringLiteral("Data/Отчёт.txt")}));
         QCOMPARE(run("unzip", {"-q", zip, "-d", "out"}).exitCode, 0);
         QCOMPARE(snapshot("out/Data"), snapshot("Data"));
+    }
+
+    // The system's own tables: after a close their index files are gone and the archive
+    // holds the tables; the next start rebuilds the indexes and finds every record again.
+    void indexesAreRebuiltAtNextStart()
+    {
+        QVERIFY(QDir().mkdir("Data"));
+        Database db;
+        db.Open();
+        for (int idx : {7, 3}) {
+            db.dbPeople.append();
+            db.dbPeople.setValue("IDX", idx);
+            db.dbPeople.setValue("FIO", QStringLiteral("Пациент %1").arg(idx));
+            db.dbPeople.post();
+            db.dbfpsy.append();
+            db.dbfpsy.setValue("IDX", idx);
+            db.dbfpsy.setValue("TYPE", QStringLiteral("Тест реакции выбора"));
+            db.dbfpsy.post();
+        }
+        db.Close();
+        const QStringList indexes = QDir("Data").entryList({"*.mdx"});
+
+        Recorder rec;
+        CloseMaintenance(rec.hooks());
+        QCOMPARE(rec.calls.filter("warn"), QStringList());
+        QCOMPARE(QDir("Data").entryList({"*.mdx"}), QStringList());
+        const QStringList archives = filesIn("Backup");
+        QCOMPARE(archives.size(), 1);
+        QCOMPARE(listing("Backup/" + archives.first()),
+                 sorted({"Data/", "Data/Psy.dbf", "Data/Psy.fpt", "Data/patients.dbf", "Data/patients.dbt"}));
+
+        db.Open();
+        QCOMPARE(QDir("Data").entryList({"*.mdx"}), indexes);
+        db.dbPeople.setIndexName("I");
+        QVERIFY(db.dbPeople.findFirst());
+        QCOMPARE(db.dbPeople.asString("FIO"), QStringLiteral("Пациент 3"));
+        db.dbfpsy.setFilter("(IDX=7)");
+        QCOMPARE(db.dbfpsy.exactRecordCount(), 1);
+        db.Close();
     }
 
     // A backup folder inside the data folder is left out, so an archive never holds the
