@@ -196,7 +196,7 @@ void TestListPanel::ReopenTest()
         return;
     QString error;
     if (!window->PrepareStored(QStringLiteral("Тест пациента: ") + patient->Facts.Name, patient->Facts, before.Date,
-                               before.Time, before.DataPsy, error)) {
+                               before.Time, before.DataPsy, before.Conclusion, error)) {
         QMessageBox::warning(m_owner, Caption, error);
         return;
     }

@@ -194,7 +194,8 @@ void TestWindow::PrepareNew(const QString &caption, const PatientFacts &patient)
 }
 
 bool TestWindow::PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
-                               const QString &timeText, const QString &dataPsy, QString &error)
+                               const QString &timeText, const QString &dataPsy, const QString &conclusion,
+                               QString &error)
 {
     if (!date.isValid()) {
         error = QStringLiteral("Тест не открыт: в записи теста нет даты. Запись теста не изменена.");
@@ -211,6 +212,7 @@ bool TestWindow::PrepareStored(const QString &caption, const PatientFacts &patie
     m_dtpDataTest->setDate(date);
     m_edtTime->setTime(time);
     m_run = loaded;
+    m_conclusion = conclusion;
     m_storedTest = true;
     return true;
 }
@@ -325,6 +327,8 @@ void TestWindow::SetRunLayout(bool running)
     if (m_runLayout == running)
         return;
     m_runLayout = running;
+    if (running)
+        m_conclusion.clear();   // the new run's conclusion comes from its scoring
     m_pgc1->setTabVisible(ResultTab, !running);
     m_pgc1->setTabVisible(ChartTab, !running);
     for (QWidget *w : {static_cast<QWidget *>(m_btnQit), static_cast<QWidget *>(m_btnPrnR),

@@ -69,11 +69,13 @@ public:
     // A new test: caption, today's date and the time of now, empty run record, blank
     // browser, empty charts, no conclusion, tab "Тест".
     void PrepareNew(const QString &caption, const PatientFacts &patient);
-    // A stored test: its date, time and raw data. The time and the raw data are checked
-    // first; when either does not fit, `error` says why, the window is left as it was and
-    // the result is false.
+    // A stored test: its date, time, raw data and conclusion (kept until the scoring
+    // writes the conclusion anew). The date, the time and the raw data are checked first;
+    // when one does not fit, `error` says why, the window is left as it was and the result
+    // is false.
     bool PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
-                       const QString &timeText, const QString &dataPsy, QString &error);
+                       const QString &timeText, const QString &dataPsy, const QString &conclusion,
+                       QString &error);
     WindowResult Result() const;
 
     // ---- the protocol browser ----
@@ -87,7 +89,8 @@ public:
 
     // ---- for the run of the window ----
     // The window during a run: result tabs hidden, no close or minimise button, btnQit,
-    // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled; false puts everything back.
+    // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled, and no conclusion until the new
+    // run is scored; false puts the controls back.
     void SetRunLayout(bool running);
     bool InRunLayout() const { return m_runLayout; }
     void ResetLiveChart(int answerTime);

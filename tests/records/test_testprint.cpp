@@ -73,7 +73,7 @@ void OpenStoredChoice(TFormPsy &w)
 {
     QString error;
     QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                            FixtureDataPsy("mixed"), error));
+                            FixtureDataPsy("mixed"), "", error));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(w.WaitForProtocol(20000));

@@ -231,7 +231,7 @@ private Q_SLOTS:
         TFormPsy w;
         QString error;
         QVERIFY2(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                 FixtureDataPsy("mixed"), error),
+                                 FixtureDataPsy("mixed"), "", error),
                  qPrintable(error));
         Open(w);
         QCOMPARE(w.pgc1()->currentIndex(), int(TestWindow::ResultTab));
@@ -264,7 +264,7 @@ private Q_SLOTS:
         TFormPsy w;
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                FixtureDataPsy("mixed"), error));
+                                FixtureDataPsy("mixed"), "", error));
         Open(w);
         QVERIFY(!w.ui().lbllb1->isVisible());
         // A changed record shows on the next switch, on both result tabs.
@@ -291,7 +291,7 @@ private Q_SLOTS:
         TFormPsy w;
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                FixtureDataPsy("mixed"), error));
+                                FixtureDataPsy("mixed"), "", error));
         Open(w);
         QVERIFY(!w.ConclusionText().isEmpty());
         w.hide();
@@ -314,7 +314,7 @@ private Q_SLOTS:
         // The window last showed another test, whose conclusion it held.
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Сидоров", PatientFacts{"Сидоров", "м", QDate(2013, 1, 10)},
-                                QDate(2019, 9, 20), "10:00:00", FixtureDataPsy("no_correct"), error));
+                                QDate(2019, 9, 20), "10:00:00", FixtureDataPsy("no_correct"), "", error));
         Open(w);
         const QString previous = w.ConclusionText();
         w.hide();
@@ -349,16 +349,22 @@ private Q_SLOTS:
         QVERIFY(!w.isVisible());
     }
 
+    // A stored test that nothing scores keeps its date and conclusion; a new run drops the
+    // conclusion until it is scored.
     void storedTestWithoutPresentationsKeepsItsDate()
     {
         TFormRDO w;
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2021, 2, 3), "14:30:00",
-                                "1350\r\n1800\r\n30\r\n0\r\n", error));
+                                "1350\r\n1800\r\n30\r\n0\r\n", "уравновешенность нервных процессов", error));
         Open(w);
         QCOMPARE(w.pgc1()->currentIndex(), 0);
         QCOMPARE(w.dtpDataTest()->date(), QDate(2021, 2, 3));
         QCOMPARE(w.Result().Time, QString("14:30:00"));
+        QCOMPARE(w.Result().Conclusion, QString("уравновешенность нервных процессов"));
+        w.SetRunLayout(true);
+        QCOMPARE(w.Result().Conclusion, QString());
+        w.SetRunLayout(false);
     }
 
     void damagedRecordLeavesTheWindowAlone_data()
@@ -396,7 +402,7 @@ private Q_SLOTS:
         const TTestRun before = w->Run();
         const QDate dateBefore = w->dtpDataTest()->date();
         QString error;
-        QVERIFY(!w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, date, time, data, error));
+        QVERIFY(!w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, date, time, data, "", error));
         QVERIFY2(error.contains(says), qPrintable(error));
         QVERIFY(error.contains("Запись теста не изменена"));
         QCOMPARE(w->windowTitle(), QString("прежний"));

@@ -42,23 +42,31 @@ private:
     QTimer m_poll;
 };
 
-// Runs `action` on the next test window that opens modally; the window is closed without
-// OK afterwards when the action left it open, so that a failed check never hangs a test.
-inline void OnNextTestWindow(std::function<void(vel::TestWindow &)> action)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto *w = qobject_cast<vel::TestWindow *>(QApplication::activeModalWidget());
-        if (!w || !w->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action(*w);
-        if (w->isVisible())
-            w->reject();
-    });
-    poll->start(10);
-}
+// Runs `action` on the next test window that opens modally while this object lives; the
+// window is closed without OK afterwards when the action left it open, so that a failed
+// check never hangs a test.
+class NextTestWindow : public QObject {
+public:
+    explicit NextTestWindow(std::function<void(vel::TestWindow &)> action) : m_action(std::move(action))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            auto *w = qobject_cast<vel::TestWindow *>(QApplication::activeModalWidget());
+            if (!w || !w->isVisible())
+                return;
+            m_poll.stop();
+            ++opened;
+            m_action(*w);
+            if (w->isVisible())
+                w->reject();
+        });
+        m_poll.start(10);
+    }
+    int opened = 0;
+
+private:
+    std::function<void(vel::TestWindow &)> m_action;
+    QTimer m_poll;
+};
 
 // The raw data of a choice run from the scoring's fixtures.
 inline QString FixtureDataPsy(const QString &name)
