@@ -191,6 +191,27 @@ private Q_SLOTS:
         QVERIFY(w.frm.statTimer().isActive());
     }
 
+    // The test table cannot be written when the window closes: the operator is told and
+    // asked to try again, and the test is stored once the table is back.
+    void failedStoreIsRetried()
+    {
+        Workplace w;
+        NextTestWindow next([&](TestWindow &window) {
+            window.Run() = FixtureRun("mixed");
+            w.tests().close();
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        MessageCatcher retry(QMessageBox::Yes, [&] { w.tests().open(); });
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QCOMPARE(retry.texts.size(), 1);
+        QVERIFY2(retry.texts[0].startsWith("Тест не сохранён:"), qPrintable(retry.texts[0]));
+        QVERIFY(retry.texts[0].endsWith("Повторить сохранение?"));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].data, FixtureDataPsy("mixed"));
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
     void newTestNeedsAPatientAndATest()
     {
         Workplace w;
@@ -215,18 +236,24 @@ private Q_SLOTS:
     void testGoesToThePatientShown()
     {
         Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "9:00:00", "прежнее заключение", 2);
         w.frm.statTimer().stop();
         w.Select(2, true);
         QString caption;
         NextTestWindow next([&](TestWindow &window) {
             caption = window.windowTitle();
+            window.Run() = FixtureRun("mixed");
             QTest::mouseClick(window.btnSave(), Qt::LeftButton);
         });
         w.frm.btn_psyClick();
         QCOMPARE(caption, QString("Новая тест реакции выбора пациента: Петрова Анна"));
         const auto records = FileRecords(w.tests());
-        QCOMPARE(records.size(), 1);
-        QCOMPARE(records[0].idx, 2);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[1].idx, 2);
+        // The selection was carried out once: the list stays on the new test.
+        QTest::qWait(300);
+        QCOMPARE(w.grid()->currentIndex().row(), 1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText(records[1].conclusion));
     }
 
     void reopenedTestIsStoredInPlace_data()

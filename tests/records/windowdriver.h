@@ -15,10 +15,12 @@
 #include "records/testwindow.h"
 
 // Answers every message box that opens with `answer` (or its only button) and keeps
-// their texts.
+// their texts; `beforeAnswer` runs while the box is still open.
 class MessageCatcher : public QObject {
 public:
-    explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Yes) : m_answer(answer)
+    explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Yes,
+                            std::function<void()> beforeAnswer = {})
+        : m_answer(answer), m_beforeAnswer(std::move(beforeAnswer))
     {
         connect(&m_poll, &QTimer::timeout, this, [this] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -27,6 +29,8 @@ public:
                     continue;
                 box->setProperty("velAnswered", true);
                 texts << box->text();
+                if (m_beforeAnswer)
+                    m_beforeAnswer();
                 QAbstractButton *button = box->button(m_answer);
                 if (!button)
                     button = box->buttons().value(0);
@@ -39,6 +43,7 @@ public:
 
 private:
     QMessageBox::StandardButton m_answer;
+    std::function<void()> m_beforeAnswer;
     QTimer m_poll;
 };
 
