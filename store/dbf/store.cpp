@@ -61,9 +61,9 @@ std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
         const auto found = Registry().value(RegistryKey(request.path)).lock();
         if (found) {
             if (request.writable && !found->m_file.writable()) {
-                found->m_file.open(found->m_path, File::ReadWrite);
                 if (found->m_memo.isOpen())
                     found->m_memo.reopenWritable();
+                found->m_file.reopen(File::ReadWrite);
                 found->m_stamp = FileStamp();   // read everything again under the lock
                 found->m_indexStale = true;     // and write the index file
             }
@@ -81,6 +81,7 @@ std::shared_ptr<TableStore> TableStore::CreateMemory(const QString &name, const 
                                                      const QVector<IndexDef> &indexes)
 {
     std::shared_ptr<TableStore> store(new TableStore);
+    store->m_memory = true;
     store->m_path = name;
     store->m_layout = layout;
     store->m_header.level = layout.level;
