@@ -29,10 +29,12 @@ constexpr uint64_t kCheckIntervalMs = 20;
 // The most record bytes one table may hold in memory.
 constexpr int64_t kMaxRecordBytes = int64_t(1) << 31;
 
+// The stores of the files open in this process, by canonical path. Never destroyed, so
+// that a table closed during the process's own teardown still finds it.
 QHash<QString, std::weak_ptr<TableStore>> &Registry()
 {
-    static QHash<QString, std::weak_ptr<TableStore>> registry;
-    return registry;
+    static auto *registry = new QHash<QString, std::weak_ptr<TableStore>>;
+    return *registry;
 }
 
 QString RegistryKey(const QString &path)
