@@ -27,15 +27,21 @@ struct Patient {
     QString address;
 };
 
-inline void AddPatient(Table &people, const Patient &p)
+inline void AddPatient(Table &people, int idx, const QString &fio, const QString &sex = QStringLiteral("м"),
+                       const QDate &birthday = QDate(2010, 5, 17), const QString &address = QString())
 {
     people.append();
-    people.setValue("IDX", p.idx);
-    people.setValue("FIO", p.fio);
-    people.setValue("SEX", p.sex);
-    people.setValue("BIRTHDAY", p.birthday);
-    people.setValue("ADDRESS", p.address);
+    people.setValue("IDX", idx);
+    people.setValue("FIO", fio);
+    people.setValue("SEX", sex);
+    people.setValue("BIRTHDAY", birthday);
+    people.setValue("ADDRESS", address);
     people.post();
+}
+
+inline void AddPatient(Table &people, const Patient &p)
+{
+    AddPatient(people, p.idx, p.fio, p.sex, p.birthday, p.address);
 }
 
 inline void AddTest(Table &tests, int idx, const QString &conclusion)

@@ -124,9 +124,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, search);
         openTables();
-        AddPatient(m_db.dbPeople, {1, "Иванов Иван"});
-        AddPatient(m_db.dbPeople, {2, "Петров Пётр"});
-        AddPatient(m_db.dbPeople, {3, search + " Сидоров"});
+        AddPatient(m_db.dbPeople, 1, "Иванов Иван");
+        AddPatient(m_db.dbPeople, 2, "Петров Пётр");
+        AddPatient(m_db.dbPeople, 3, search + " Сидоров");
         for (Table *t : {&m_db.dbPeople, &m_db.pdb}) {
             t->setFilter(NameSearchFilter(search));
             QCOMPARE(t->exactRecordCount(), 1);
@@ -230,7 +230,7 @@ private Q_SLOTS:
         QCOMPARE(NextPatientIdx(m_db.dbPeople, m_db.dbfpsy), 1);
         // Ten stored records, two of them deleted: 11.
         for (int i = 1; i <= 10; ++i)
-            AddPatient(m_db.dbPeople, {i, QStringLiteral("Пациент %1").arg(i)});
+            AddPatient(m_db.dbPeople, i, QStringLiteral("Пациент %1").arg(i));
         for (int idx : {3, 7}) {
             m_db.dbPeople.setFilter(PatientFilter(idx));
             m_db.dbPeople.deleteRecord();
@@ -238,7 +238,7 @@ private Q_SLOTS:
         QCOMPARE(NextPatientIdx(m_db.dbPeople, m_db.dbfpsy), 11);
         // Another program packed the file, leaving fewer records than the largest number,
         // and tests of a removed patient remain: neither number is given again.
-        AddPatient(m_db.dbPeople, {40, "Последний"});
+        AddPatient(m_db.dbPeople, 40, "Последний");
         QCOMPARE(NextPatientIdx(m_db.dbPeople, m_db.dbfpsy), 41);
         AddTest(m_db.dbfpsy, 57, "осталось от удалённого");
         QCOMPARE(NextPatientIdx(m_db.dbPeople, m_db.dbfpsy), 58);
@@ -261,9 +261,8 @@ private Q_SLOTS:
     {
         openTables();
         for (int i = 1; i <= 500; ++i)
-            AddPatient(m_db.dbPeople, {i, QStringLiteral("Пациент %1").arg(i, 3, 10, QChar('0')),
-                                       i % 2 ? "М" : "ж", QDate(2010, 1, 1).addDays(i),
-                                       i % 5 ? "ул. Мира" : "ул. Ленина"});
+            AddPatient(m_db.dbPeople, i, QStringLiteral("Пациент %1").arg(i, 3, 10, QChar('0')), i % 2 ? "М" : "ж",
+                       QDate(2010, 1, 1).addDays(i), i % 5 ? "ул. Мира" : "ул. Ленина");
         AddressTest address(true, "ленина");
         int calls = 0;
         QString last;

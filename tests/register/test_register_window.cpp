@@ -207,7 +207,7 @@ private Q_SLOTS:
     {
         const QString search = "Ив') or (SEX='м";
         seed();
-        AddPatient(db().dbPeople, {7, search + " Особая", "ж"});
+        AddPatient(db().dbPeople, 7, search + " Особая", "ж");
         ui().edSearch->setText(search);
         QCOMPARE(db().dbPeople.exactRecordCount(), 1);
         ui().cbBySexFlt->setChecked(true);
@@ -270,7 +270,7 @@ private Q_SLOTS:
     void slowExpressionReportedAndNextFillWorks()
     {
         seed();
-        AddPatient(db().dbPeople, {7, "Ящиков Яков", "м", QDate(2011, 1, 1), QString(60, 'a') + "!"});
+        AddPatient(db().dbPeople, 7, "Ящиков Яков", "м", QDate(2011, 1, 1), QString(60, 'a') + "!");
         fillAll();
         ModalScript script;
         ui().cbByAddressFlt->setChecked(true);
