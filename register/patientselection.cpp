@@ -325,7 +325,8 @@ void PatientRegister::ChangeListFont(int points)
 {
     QTableView *grid = m_ui.rdbgr;
     QFont f = grid->font();
-    f.setPointSizeF(std::max(1.0, QFontInfo(f).pointSizeF() + points));
+    const qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : QFontInfo(f).pointSizeF();
+    f.setPointSizeF(std::max<qreal>(1, size + points));
     grid->setFont(f);
     grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(f).height() + 4);
     m_window.window->update();

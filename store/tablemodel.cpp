@@ -34,7 +34,7 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (v.typeId() == QMetaType::QDate)
-            return Config().AppFormatSettings.toString(v.toDate(), ShortDateFormat());
+            return Config().AppFormatSettings.toString(v.toDate(), QLocale::ShortFormat);
         return v;
     case Qt::TextAlignmentRole:
         if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double)
