@@ -124,8 +124,8 @@ void TestWindow::BindShell(const ShellSpec &spec)
     m_progress->setGraphicsEffect(shadow);
     m_progress->hide();
     m_dtpDataTest->setCalendarPopup(true);
-    m_dtpDataTest->setDisplayFormat(ShortDateFormat());
-    m_edtTime->setDisplayFormat(LongTimeFormat());
+    m_dtpDataTest->setDisplayFormat(Config().AppFormatSettings.dateFormat(QLocale::ShortFormat));
+    m_edtTime->setDisplayFormat(QStringLiteral("H:mm:ss"));   // as the test record holds it
     m_mmo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_mmo1->setReadOnly(true);
     for (QWidget *hidden : {static_cast<QWidget *>(m_mmo1), static_cast<QWidget *>(m_lblPult),
