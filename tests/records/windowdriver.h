@@ -91,6 +91,22 @@ inline vel::TTestRun FixtureRun(const QString &name, vel::TestType test = vel::T
     return run;
 }
 
+// The patient of the fixture "mixed".
+inline const vel::PatientFacts Ivanov{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2010, 5, 1)};
+
+// The stored choice test of the fixture "mixed" shown as the test list shows it: on its
+// result tab, scored, with its protocol loaded.
+inline void ShowStoredChoice(vel::TestWindow &w)
+{
+    QString error;
+    QVERIFY2(w.PrepareStored(QStringLiteral("Тест пациента: Иванов Иван"), Ivanov, QDate(2020, 9, 1),
+                             QStringLiteral("9:05:07"), FixtureDataPsy(QStringLiteral("mixed")), QString(), error),
+             qPrintable(error));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.WaitForProtocol(20000));
+}
+
 // The text the browser shows, once its page has loaded.
 inline QString PageText(QWebEngineView *view, int timeoutMs = 20000)
 {
