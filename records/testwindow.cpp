@@ -335,11 +335,24 @@ void TestWindow::SetRunLayout(bool running)
                        static_cast<QWidget *>(m_dtpDataTest), static_cast<QWidget *>(m_lbl1),
                        static_cast<QWidget *>(m_cbbPult)})
         w->setEnabled(!running);
+    // New title bar buttons take a new native window: the window is hidden and shown
+    // again, which must not end its modal loop.
     const bool visible = isVisible();
+    m_changingTitleBar = true;
     setWindowFlag(Qt::WindowCloseButtonHint, !running);
     setWindowFlag(Qt::WindowMinimizeButtonHint, !running);
+    m_changingTitleBar = false;
     if (visible)
         show();
+}
+
+void TestWindow::setVisible(bool visible)
+{
+    // A dialog that hides ends its modal loop; hiding to change the title bar is no end.
+    if (!visible && m_changingTitleBar)
+        QWidget::setVisible(false);
+    else
+        QDialog::setVisible(visible);
 }
 
 void TestWindow::ResetLiveChart(int answerTime)

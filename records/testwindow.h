@@ -138,6 +138,7 @@ public Q_SLOTS:
     // conclusion is this run's, and the window closes with OK.
     void btnSaveClick();
     void reject() override;
+    void setVisible(bool visible) override;
 
 protected:
     // What a window tells the shell when it binds its layout.
@@ -184,6 +185,7 @@ private:
     bool m_hasProtocol = false;
     bool m_protocolLoading = false;
     bool m_runLayout = false;
+    bool m_changingTitleBar = false;   // hidden for a moment, not closed
     int m_printTimeoutMs = 120000;
     QString m_chartPageTitle;
     std::vector<LegendRow> m_chartPageLegend;

@@ -398,6 +398,25 @@ private Q_SLOTS:
         QCOMPARE(w->dtpDataTest()->date(), dateBefore);
     }
 
+    // The title bar changes while the window runs modally: the modal loop goes on.
+    void runLayoutKeepsTheWindowOpen()
+    {
+        TFormPsy w;
+        w.PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
+        bool stillOpen = false;
+        QTimer::singleShot(50, &w, [&] {
+            w.SetRunLayout(true);
+            QTimer::singleShot(50, &w, [&] {
+                stillOpen = w.isVisible();
+                w.SetRunLayout(false);
+                QTimer::singleShot(50, &w, [&] { QTest::mouseClick(w.btnSave(), Qt::LeftButton); });
+            });
+        });
+        QTimer::singleShot(10000, &w, [&] { w.done(QDialog::Rejected); });   // never hang
+        QCOMPARE(w.exec(), int(QDialog::Accepted));
+        QVERIFY(stillOpen);
+    }
+
     void windowDuringARun()
     {
         TFormPsy w;
