@@ -137,6 +137,7 @@ void TestWindow::BindShell(const ShellSpec &spec)
     m_liveChart = std::make_unique<ResultChart>(m_chartLR, LiveChartLayout(),
                                                 ResultChartStyle{QStringLiteral("t реакции , мс"), QString(), 0.9});
 
+    m_tmr1.setParent(this);   // found by its name like the controls
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
     m_tmr1.setInterval(spec.WatchdogMs);
     m_tmr1.stop();

@@ -177,6 +177,7 @@ private Q_SLOTS:
         QCOMPARE(AxisTitle(w->chtR(), Qt::AlignLeft), axes[2]);
         QCOMPARE(AxisTitle(w->chtR(), Qt::AlignBottom), axes[3]);
         QCOMPARE(AxisTitle(w->ChartLR(), Qt::AlignLeft), QString("t реакции , мс"));
+        QCOMPARE(w->findChild<QTimer *>("tmr1"), &w->tmr1());
         QCOMPARE(w->tmr1().interval(), test == TestType::Choice ? 1000 : 1);
         QVERIFY(!w->tmr1().isActive());
 
