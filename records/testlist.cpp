@@ -78,7 +78,9 @@ TestListPanel::~TestListPanel() = default;
 
 bool TestListPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_controls.dbgrd_psy && event->type() == QEvent::KeyRelease)
+    // One release per key stroke: a held key repeats, and Delete would ask again and again.
+    if (watched == m_controls.dbgrd_psy && event->type() == QEvent::KeyRelease
+        && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
         emit gridKeyUp(static_cast<QKeyEvent *>(event)->key());
     return QObject::eventFilter(watched, event);
 }
