@@ -75,11 +75,11 @@ TestWindow::TestWindow(QWidget *parent) : QDialog(parent)
 
 TestWindow::~TestWindow() = default;
 
-void TestWindow::BindShell(const ShellSpec &spec)
+void TestWindow::BindShell(const ShellParts &parts)
 {
-    m_test = spec.Test;
-    m_chartPageTitle = spec.ChartPageTitle;
-    m_chartPageLegend = spec.ChartPageLegend;
+    m_test = parts.Test;
+    m_chartPageTitle = parts.ChartPageTitle;
+    m_chartPageLegend = parts.ChartPageLegend;
 
     m_pgc1 = Control<QTabWidget>(this, QStringLiteral("pgc1"));
     m_wbRep = Control<QWebEngineView>(this, QStringLiteral("wbRep"));
@@ -98,7 +98,7 @@ void TestWindow::BindShell(const ShellSpec &spec)
     m_cbbPult = Control<QComboBox>(this, QStringLiteral("cbb_pult"));
     m_lblStatus = Control<QLabel>(this, QStringLiteral("lbl_status"));
     m_lblTextHelp = Control<QLabel>(this, QStringLiteral("lblTextHelp"));
-    m_progress = Control<QLabel>(this, spec.ProgressLabelName);
+    m_progress = Control<QLabel>(this, parts.ProgressLabelName);
     m_imgSL = Control<QLabel>(this, QStringLiteral("imgSL"));
     m_imgSR = Control<QLabel>(this, QStringLiteral("imgSR"));
     m_imgS0 = Control<QLabel>(this, QStringLiteral("imgS0"));
@@ -132,14 +132,14 @@ void TestWindow::BindShell(const ShellSpec &spec)
                             static_cast<QWidget *>(m_cbbPult), static_cast<QWidget *>(m_chartLR)})
         hidden->hide();
 
-    m_chartL = std::make_unique<ResultChart>(m_chtL, spec.LeftLayout, spec.LeftStyle);
-    m_chartR = std::make_unique<ResultChart>(m_chtR, spec.RightLayout, spec.RightStyle);
+    m_chartL = std::make_unique<ResultChart>(m_chtL, parts.LeftLayout, parts.LeftStyle);
+    m_chartR = std::make_unique<ResultChart>(m_chtR, parts.RightLayout, parts.RightStyle);
     m_liveChart = std::make_unique<ResultChart>(m_chartLR, LiveChartLayout(),
                                                 ResultChartStyle{QStringLiteral("t реакции , мс"), QString(), 0.9});
 
     m_tmr1.setParent(this);   // found by its name like the controls
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
-    m_tmr1.setInterval(spec.WatchdogMs);
+    m_tmr1.setInterval(parts.WatchdogMs);
     m_tmr1.stop();
     m_chooser = std::make_unique<PrintDialogChooser>();
 

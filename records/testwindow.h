@@ -142,7 +142,7 @@ public Q_SLOTS:
 
 protected:
     // What a window tells the shell when it binds its layout.
-    struct ShellSpec {
+    struct ShellParts {
         TestType Test = TestType::Choice;
         QString ProgressLabelName;     // "ext_pred", "ext_rdo"
         ChartData LeftLayout, RightLayout;
@@ -155,7 +155,7 @@ protected:
     explicit TestWindow(QWidget *parent = nullptr);
     // After setupUi: finds the shell's controls by name, sets their look and wires the
     // handlers (FormCreate). A missing control is a fault of the layout and stops here.
-    void BindShell(const ShellSpec &spec);
+    void BindShell(const ShellParts &parts);
 
     // Scores the run record into the charts, the protocol and the conclusion; with no
     // presentations it changes nothing. Called on every switch to a result tab and before
