@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/common/benchutil.h"
 #include "store/expr/expression.h"
 #include "store/index/productionindex.h"
 #include "tests/expr/records.h"
@@ -25,24 +26,6 @@ std::vector<uchar> Concatenated(const std::vector<QByteArray> &records)
     return all;
 }
 
-template <typename F>
-double BestMs(int rounds, F &&f)
-{
-    double best = 1e99;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-void Report(const char *what, double ms, double targetMs)
-{
-    std::printf("%-58s %9.2f ms   target %7.1f ms   ratio %.2f\n", what, ms, targetMs, ms / targetMs);
-}
-
 } // namespace
 
 int main()
@@ -56,22 +39,22 @@ int main()
         "(SUBSTR(FIO,1,2)='Ив') and (SUBSTR(DTOS(BIRTHDAY),1,3)='199') and ((SEX='ж') or (SEX='Ж'))",
         people, FilterOptions{true, true});
     int passed = 0;
-    const double walk = BestMs(5, [&] {
+    const double walk = vel::bench::BestOfMs(5, [&] {
         passed = 0;
         for (int i = 0; i < patients; ++i)
             passed += filter.Test(table.data() + size_t(i) * len);
     });
     std::printf("working-list filter passes %d of %d patients\n", passed, patients);
-    Report("working-list filter over 100 000 patients", walk, 10.0);
+    vel::bench::ReportAgainstTarget("working-list filter over 100 000 patients", walk, 10.0);
     std::printf("%-58s %9.1f ns\n", "  per record", walk * 1e6 / patients);
 
     const Expression wild = Expression::Filter("FIO='*ов*'", people, FilterOptions{true, true});
-    const double wildMs = BestMs(5, [&] {
+    const double wildMs = vel::bench::BestOfMs(5, [&] {
         passed = 0;
         for (int i = 0; i < patients; ++i)
             passed += wild.Test(table.data() + size_t(i) * len);
     });
-    Report("contains-wildcard filter over 100 000 patients", wildMs, 10.0);
+    vel::bench::ReportAgainstTarget("contains-wildcard filter over 100 000 patients", wildMs, 10.0);
 
     // Opening both tables without their .mdx files: every tag built from the records and
     // the files written.
@@ -79,7 +62,7 @@ int main()
     std::vector<QByteArray> rows = testing::RandomPatients(patients);
     auto source = [&rows](quint32 r) { return reinterpret_cast<const uchar *>(rows[r - 1].constData()); };
     ProductionIndex peopleIndex;
-    const double openPeople = BestMs(1, [&] {
+    const double openPeople = vel::bench::BestOfMs(1, [&] {
         peopleIndex.Open(dir.filePath("patients.mdx"), "patients.dbf", people, testing::PatientTags(),
                          quint32(rows.size()), source);
     });
@@ -89,15 +72,15 @@ int main()
     for (int i = 0; i < 300000; ++i)
         tests.push_back(testing::Record(psy).number("IDX", 1 + rng.bounded(patients)).bytes());
     ProductionIndex psyIndex;
-    const double openPsy = BestMs(1, [&] {
+    const double openPsy = vel::bench::BestOfMs(1, [&] {
         psyIndex.Open(dir.filePath("Psy.mdx"), "Psy.dbf", psy, testing::PsyTags(), quint32(tests.size()),
                       [&tests](quint32 r) { return reinterpret_cast<const uchar *>(tests[r - 1].constData()); });
     });
     std::printf("patients.mdx %.1f MB, Psy.mdx %.1f MB\n", QFileInfo(dir.filePath("patients.mdx")).size() / 1e6,
                 QFileInfo(dir.filePath("Psy.mdx")).size() / 1e6);
-    Report("index rebuild, 8 tags over 100 000 patients", openPeople, 1000.0);
-    Report("index rebuild, 1 tag over 300 000 tests", openPsy, 1000.0);
-    Report("index rebuild of both tables", openPeople + openPsy, 1000.0);
+    vel::bench::ReportAgainstTarget("index rebuild, 8 tags over 100 000 patients", openPeople, 1000.0);
+    vel::bench::ReportAgainstTarget("index rebuild, 1 tag over 300 000 tests", openPsy, 1000.0);
+    vel::bench::ReportAgainstTarget("index rebuild of both tables", openPeople + openPsy, 1000.0);
 
     // Keeping the file current: one append or one edit writes the blocks it touched.
     const std::vector<QByteArray> extra = testing::RandomPatients(1000, 7);

@@ -2,13 +2,13 @@
 //   bench_store [data-folder]   (default: <build>/bench-data/store, generated once)
 // Prints each figure with its target and, for the working-list filter, the ratio to
 // SQLite running the same selection over the same rows.
+#include "bench/common/benchutil.h"
 #include "store/common/config.h"
 #include "store/database.h"
 #include "tools/gendata/gendata.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -28,24 +28,6 @@ namespace {
 
 constexpr int kPatients = 100000;
 constexpr int kTests = 300000;
-
-// The best of `runs` timings of f, in milliseconds.
-double BestOf(int runs, const std::function<void()> &f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-void Report(const char *what, double ms, double targetMs)
-{
-    std::printf("%-62s %9.2f ms  (target <= %g ms: %s)\n", what, ms, targetMs, ms <= targetMs ? "ok" : "OVER");
-}
 
 const QString kWorkingFilter = QStringLiteral(
     "(SUBSTR(FIO,1,2)='Ив') and (SUBSTR(DTOS(BIRTHDAY),1,3)='199') and ((SEX='ж') or (SEX='Ж'))");
@@ -77,22 +59,22 @@ int main(int argc, char **argv)
     dbPeople.open();
     pdb.open();
     dbfpsy.open();
-    Report("open both tables, index files missing (rebuild included)", timer.nsecsElapsed() / 1e6, 1000);
+    vel::bench::ReportAgainstTarget("open both tables, index files missing (rebuild included)", timer.nsecsElapsed() / 1e6, 1000);
     std::printf("  %d patients, %d tests\n", pdb.physicalRecordCount(), dbfpsy.physicalRecordCount());
 
     // ---- the working-list selection walked record by record over pdb ----
     int found = 0;
-    const double walk = BestOf(5, [&] {
+    const double walk = vel::bench::BestOfMs(5, [&] {
         pdb.setFilter(kWorkingFilter);
         found = 0;
         for (bool ok = pdb.first(); ok && !pdb.eof(); ok = pdb.next())
             ++found;
     });
-    Report("working-list filter walked over the patients", walk, 10);
+    vel::bench::ReportAgainstTarget("working-list filter walked over the patients", walk, 10);
     std::printf("  %d patients pass\n", found);
 
     int foundWide = 0;
-    const double walkWide = BestOf(5, [&] {
+    const double walkWide = vel::bench::BestOfMs(5, [&] {
         pdb.setFilter(QStringLiteral("(SUBSTR(DTOS(BIRTHDAY),1,3)='199') and ((SEX='ж') or (SEX='Ж'))"));
         foundWide = 0;
         for (bool ok = pdb.first(); ok && !pdb.eof(); ok = pdb.next()) {
@@ -100,7 +82,7 @@ int main(int argc, char **argv)
             (void)pdb.asString(QStringLiteral("FIO"));   // as the fill reads each row
         }
     });
-    Report("birthday + sex filter walked, FIO read per row", walkWide, 50);
+    vel::bench::ReportAgainstTarget("birthday + sex filter walked, FIO read per row", walkWide, 50);
     std::printf("  %d patients pass\n", foundWide);
 
     // ---- the working list filled with every patient, as the fill does with no filter on ----
@@ -151,7 +133,7 @@ int main(int argc, char **argv)
             "SELECT IDX FROM patients WHERE DELETED = 0 AND substr(FIO,1,2) IN ('Ив','ИВ','ив','иВ') "
             "AND substr(BIRTHDAY,1,3) = '199' AND (SEX = 'ж' OR SEX = 'Ж')"));
         int sqliteFound = 0;
-        const double sqlite = BestOf(5, [&] {
+        const double sqlite = vel::bench::BestOfMs(5, [&] {
             sel.exec();
             sqliteFound = 0;
             while (sel.next())
@@ -168,7 +150,7 @@ int main(int argc, char **argv)
     timer.restart();
     dbfpsy.setFilter(QStringLiteral("(IDX=%1)").arg(4242));
     tests = dbfpsy.exactRecordCount();
-    Report("test table narrowed to one patient, first after open", timer.nsecsElapsed() / 1e6, 50);
+    vel::bench::ReportAgainstTarget("test table narrowed to one patient, first after open", timer.nsecsElapsed() / 1e6, 50);
     std::vector<double> times;
     int patient = 1;
     for (int i = 0; i < 101; ++i) {
@@ -179,7 +161,7 @@ int main(int argc, char **argv)
         patient += 997;
     }
     std::sort(times.begin(), times.end());
-    Report("test table narrowed to one patient, tests counted (median)", times[times.size() / 2], 5);
+    vel::bench::ReportAgainstTarget("test table narrowed to one patient, tests counted (median)", times[times.size() / 2], 5);
     std::printf("  slowest of %zu: %.3f ms; the last patient has %d tests\n", times.size(), times.back(), tests);
     timer.restart();
     dbfpsy.setFilter(QStringLiteral("(IDX=4242) and (TYPE='')"));   // no lookup: every record
