@@ -19,6 +19,7 @@
 
 #include "choice/keyhook.h"
 #include "choice/rs232thread.h"
+#include "choice/stimulus.h"
 #include "console/consolelink.h"
 #include "console/discovery.h"
 
@@ -73,6 +74,11 @@ ChoiceRunner::ChoiceRunner(TTestRun &record, const ChoiceRunControls &controls, 
     }
     if (m_c.window)
         m_c.window->installEventFilter(this);
+    // The window's layout may leave the stimuli without pictures: the drawn ones then.
+    if (m_c.imgSL && m_c.imgSL->pixmap().isNull())
+        m_c.imgSL->setPixmap(StimulusPicture(GreenKind));
+    if (m_c.imgSR && m_c.imgSR->pixmap().isNull())
+        m_c.imgSR->setPixmap(StimulusPicture(RedKind));
     PrepareLiveChart();
     FillPortList();
 }
