@@ -16,6 +16,22 @@ using namespace choicetest;
 
 namespace {
 
+// The stand-in window with its run part, over a fixed device list, shown.
+struct Fixture {
+    explicit Fixture(const QList<SerialDevice> &present = {}, const QString &listError = {})
+    {
+        devices.list.devices = present;
+        devices.list.error = listError;
+        runner.SetDeviceList(&devices);
+        w.window.show();
+    }
+    StandInWindow w;
+    TTestRun record;
+    FixedDevices devices;
+    ChoiceRunner runner{record, w.c};
+    MessageWatcher watcher;
+};
+
 int Bars(const ChoiceRunControls &c)
 {
     const auto *series = qobject_cast<QBarSeries *>(c.ChartLR->chart()->series().value(0));
@@ -29,15 +45,10 @@ class TestChoiceRunner : public QObject {
 private Q_SLOTS:
     void keyboardRunFromStartToTheClosingMessage()
     {
-        StandInWindow w;
-        TTestRun record;
-        FixedDevices devices;
-        ChoiceRunner runner(record, w.c);
-        runner.SetDeviceList(&devices);
+        Fixture f;
+        auto &[w, record, devices, runner, watcher] = f;
         runner.SetPlannedCountText([] { return QStringLiteral("1"); });
         QSignalSpy stopped(&runner, &ChoiceRunner::runStopped);
-        MessageWatcher watcher;
-        w.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.window));
 
         runner.btnTstClick();
@@ -81,15 +92,9 @@ private Q_SLOTS:
     {
         SimProcess sim({});
         QVERIFY(!sim.path.isEmpty());
-        StandInWindow w;
-        TTestRun record;
-        FixedDevices devices;
-        devices.list.devices = {MakeSerialDevice("Порт связи", "/dev/ttyS0"),
-                                MakeSerialDevice("AVR Communication Device Class", sim.path)};
-        ChoiceRunner runner(record, w.c);
-        runner.SetDeviceList(&devices);
-        MessageWatcher watcher;
-        w.window.show();
+        Fixture f({MakeSerialDevice("Порт связи", "/dev/ttyS0"),
+                   MakeSerialDevice("AVR Communication Device Class", sim.path)});
+        auto &[w, record, devices, runner, watcher] = f;
         QCOMPARE(w.c.cbb_pult->currentText(), QStringLiteral("/dev/ttyS0"));
 
         runner.btnTstClick();
@@ -109,14 +114,8 @@ private Q_SLOTS:
     void silentPortShownInTheStatusLabel()
     {
         SimProcess sim({"--ident", ""});
-        StandInWindow w;
-        TTestRun record;
-        FixedDevices devices;
-        devices.list.devices = {MakeSerialDevice("AVR Communication Device Class", sim.path)};
-        ChoiceRunner runner(record, w.c);
-        runner.SetDeviceList(&devices);
-        MessageWatcher watcher;
-        w.window.show();
+        Fixture f({MakeSerialDevice("AVR Communication Device Class", sim.path)});
+        auto &[w, record, devices, runner, watcher] = f;
         runner.btnTstClick();
         QCOMPARE(w.c.lbl_status->text(), QStringLiteral("на порту %1 пульт ЗМР не найден").arg(sim.path));
         QVERIFY(!w.c.tmr1->isActive());
@@ -126,14 +125,8 @@ private Q_SLOTS:
 
     void unreadableDeviceListDoesNotStart()
     {
-        StandInWindow w;
-        TTestRun record;
-        FixedDevices devices;
-        devices.list.error = "нет доступа";
-        ChoiceRunner runner(record, w.c);
-        runner.SetDeviceList(&devices);
-        MessageWatcher watcher;
-        w.window.show();
+        Fixture f({}, "нет доступа");
+        auto &[w, record, devices, runner, watcher] = f;
         runner.btnTstClick();
         QVERIFY(!runner.Running());
         QTRY_COMPARE(watcher.messages.size(), 1);
@@ -142,13 +135,8 @@ private Q_SLOTS:
 
     void closingTheWindowStopsTheRunQuietly()
     {
-        StandInWindow w;
-        TTestRun record;
-        FixedDevices devices;
-        ChoiceRunner runner(record, w.c);
-        runner.SetDeviceList(&devices);
-        MessageWatcher watcher;
-        w.window.show();
+        Fixture f;
+        auto &[w, record, devices, runner, watcher] = f;
         runner.btnTstClick();
         QTRY_VERIFY_WITH_TIMEOUT(runner.Run().CurrentPhase() == ChoiceRun::Phase::Presenting, 3000);
         w.window.close();
