@@ -1,0 +1,278 @@
+// The choice run end to end under a real X server: the window on the screen, Ctrl
+// presses made through the XTest extension at chosen moments after the stimulus is seen,
+// and runs answered by velmora-consolesim, a person pressing its buttons when its lights
+// come on. The stored raw data, its answer times and its conclusion are checked.
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "choice/choicescore.h"
+#include "choice/rs232thread.h"
+#include "records/datapsy.h"
+#include "standinwindow.h"
+#include "xdriver.h"
+
+using namespace choicetest;
+using xdriver::XDriver;
+
+namespace {
+
+// A twelve-year-old on the test day: norms 408..604 ms.
+const PatientFacts Patient{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2012, 3, 1)};
+const QDate TestDay(2024, 6, 1);
+
+// The window and its run part on the screen, keyboard or console.
+struct Screen {
+    explicit Screen(const QList<SerialDevice> &present = {})
+    {
+        devices.list.devices = present;
+        runner.SetDeviceList(&devices);
+        w.window.show();
+        w.window.activateWindow();
+    }
+    bool Ready()
+    {
+        if (!QTest::qWaitForWindowActive(&w.window))
+            return false;
+        const QPoint centre = w.window.mapToGlobal(w.window.rect().center());
+        XDriver().MovePointer(centre.x(), centre.y());
+        return true;
+    }
+    QPoint StimulusPoint() const
+    {
+        return w.c.imgSL->mapToGlobal(QPoint(w.c.imgSL->width() / 2, w.c.imgSL->height() / 2));
+    }
+    StandInWindow w;
+    TTestRun record;
+    FixedDevices devices;
+    ChoiceRunner runner{record, w.c};
+    MessageWatcher watcher;
+};
+
+// Presses of one presentation, made when its stimulus is seen: the hand that the
+// stimulus asks for after `correctMs`, and the other hand after `otherMs` (0: not).
+struct Plan {
+    int correctMs = 0;
+    int otherMs = 0;
+};
+struct Made {
+    bool green = false;
+    double correct = 0;   // ms from the stimulus seen to the press sent; 0: none
+    double other = 0;
+};
+
+// Watches the screen and presses, on a thread of its own, while the run goes on.
+class KeyPresser {
+public:
+    KeyPresser(QPoint point, QList<Plan> plans) : m_plans(std::move(plans))
+    {
+        m_thread = std::thread([this, point] {
+            XDriver x;
+            for (const Plan &plan : m_plans) {
+                double on = 0;
+                const XDriver::Colour c = x.WaitForStimulus(point.x(), point.y(), 8000, &on);
+                if (c == XDriver::Colour::Other)
+                    break;
+                Made m;
+                m.green = c == XDriver::Colour::Green;
+                struct Step { int at; bool correct; };
+                std::vector<Step> steps{{plan.correctMs, true}};
+                if (plan.otherMs > 0)
+                    steps.push_back({plan.otherMs, false});
+                std::sort(steps.begin(), steps.end(), [](Step a, Step b) { return a.at < b.at; });
+                for (const Step &s : steps) {
+                    while (xdriver::NowMs() < on + s.at)
+                        std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    const bool right = s.correct ? !m.green : m.green;
+                    (s.correct ? m.correct : m.other) = x.PressCtrl(right, 20) - on;
+                }
+                x.WaitForBlank(point.x(), point.y(), 2000);
+                std::lock_guard lock(m_mutex);
+                m_made.push_back(m);
+            }
+        });
+    }
+    ~KeyPresser()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    std::vector<Made> Wait()
+    {
+        m_thread.join();
+        return m_made;
+    }
+
+private:
+    QList<Plan> m_plans;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<Made> m_made;
+};
+
+// velmora-consolesim with a person at its buttons: when a light comes on, the button of
+// its colour is pressed after `answerMs` (typed on the simulator's terminal).
+class ConsolePerson {
+public:
+    ConsolePerson(const QStringList &args, int answerMs)
+    {
+        std::promise<QString> path;
+        m_path = path.get_future();
+        m_thread = std::thread([this, args, answerMs, path = std::move(path)]() mutable {
+            QProcess sim;
+            sim.start(QStringLiteral(VELMORA_CONSOLESIM), args);
+            sim.waitForStarted(5000);
+            QString port;
+            for (int i = 0; i < 100 && port.isEmpty(); ++i)
+                if (sim.waitForReadyRead(50) || sim.canReadLine())
+                    port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+            path.set_value(port);
+            while (!m_stop) {
+                if (!sim.canReadLine() && !sim.waitForReadyRead(20))
+                    continue;
+                while (sim.canReadLine()) {
+                    const QString line = QString::fromLocal8Bit(sim.readLine()).trimmed();
+                    {
+                        std::lock_guard lock(m_mutex);
+                        m_events << line;
+                    }
+                    if (line == "lights green" || line == "lights red") {
+                        QThread::msleep(ulong(answerMs));
+                        sim.write(line == "lights green" ? "g" : "r");
+                        sim.waitForBytesWritten(1000);
+                    }
+                }
+            }
+            sim.kill();
+            sim.waitForFinished(5000);
+        });
+    }
+    ~ConsolePerson()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    QString Port() { return m_path.valid() ? m_path.get() : QString(); }
+    // "press green 312" and the like, in order.
+    QStringList Presses()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_events.filter(QRegularExpression("^press (green|red) \\d+$"));
+    }
+    int Count(const QString &event)
+    {
+        std::lock_guard lock(m_mutex);
+        return int(m_events.count(event));
+    }
+
+private:
+    std::future<QString> m_path;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    QStringList m_events;
+};
+
+SerialDevice ConsoleDevice(const QString &port)
+{
+    return MakeSerialDevice(QStringLiteral("AVR Communication Device Class"), port);
+}
+
+} // namespace
+
+class TestChoiceXvfb : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(XDriver().Ok(), "needs an X server (run under xvfb-run)");
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    }
+
+    void keyboardRunAnsweredWithRealKeyPresses()
+    {
+        Screen s;
+        QVERIFY(s.Ready());
+        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
+        // Correct answers 290..330 ms after the stimulus; presentation 3 also gets a late
+        // press of the other hand, after the correct one.
+        KeyPresser presser(s.StimulusPoint(), {{290, 0}, {310, 0}, {300, 700}, {330, 0}});
+        s.runner.btnTstClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 20000);
+        const std::vector<Made> made = presser.Wait();
+        QTRY_COMPARE(s.watcher.messages.size(), 1);
+
+        QCOMPARE(int(s.record.DoneCount), 4);
+        QCOMPARE(int(made.size()), 4);
+        auto storedAnswer = [](uint16_t stored) { return double(stored) - 1150; };
+        for (int i = 1; i <= 4; ++i) {
+            const Made &m = made[size_t(i - 1)];
+            QCOMPARE(int(s.record.Kinds[i]), m.green ? 1 : 2);
+            const uint16_t correct = m.green ? s.record.LeftTimes[i] : s.record.RightTimes[i];
+            const uint16_t other = m.green ? s.record.RightTimes[i] : s.record.LeftTimes[i];
+            QVERIFY2(qAbs(storedAnswer(correct) - m.correct) <= 3,
+                     qPrintable(QString("presentation %1: stored %2, pressed %3").arg(i).arg(correct).arg(m.correct)));
+            if (m.other > 0)
+                QVERIFY(qAbs(storedAnswer(other) - m.other) <= 3);
+            else
+                QCOMPARE(int(other), 3150);
+        }
+        // Three correct reactions and a doublet (the other hand in time too); correct means
+        // near 450 ms: within the norms of a 12-year-old.
+        const auto score = choice::ScoreRun(s.record, Patient, TestDay);
+        QVERIFY(score);
+        QCOMPARE(score->Counts[2] + score->Counts[5], 3);
+        QCOMPARE(score->Counts[3] + score->Counts[7], 1);
+        QCOMPARE(score->ConclusionText, QStringLiteral("нервные процессы в норме"));
+    }
+
+    void runAnsweredByTheConsole()
+    {
+        ConsolePerson person({}, 280);
+        const QString port = person.Port();
+        QVERIFY(!port.isEmpty());
+        Screen s({ConsoleDevice(port)});
+        QVERIFY(s.Ready());
+        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
+        s.runner.btnTstClick();
+        QVERIFY(s.runner.Run().ConsoleFound());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 25000);
+        QCOMPARE(int(s.record.DoneCount), 4);
+        const QStringList presses = person.Presses();
+        QCOMPARE(presses.size(), 4);
+        for (int i = 1; i <= 4; ++i) {
+            const QStringList parts = presses[i - 1].split(' ');
+            const bool green = parts[1] == "green";
+            QCOMPARE(int(s.record.Kinds[i]), green ? 1 : 2);
+            QCOMPARE(int(green ? s.record.LeftTimes[i] : s.record.RightTimes[i]), parts[2].toInt() + 1150);
+            QCOMPARE(int(green ? s.record.RightTimes[i] : s.record.LeftTimes[i]), 3150);
+        }
+        QCOMPARE(choice::ScoreRun(s.record, Patient, TestDay)->ConclusionText,
+                 QStringLiteral("нервные процессы в норме"));
+    }
+
+    void silentConsoleStoppedByTheWatchdog()
+    {
+        ConsolePerson person({"--silent-after", "2"}, 280);
+        Screen s({ConsoleDevice(person.Port())});
+        QVERIFY(s.Ready());
+        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
+        s.runner.btnTstClick();
+        QVERIFY(s.runner.Run().ConsoleFound());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 30000);
+        QTRY_COMPARE(s.watcher.messages.size(), 1);
+        // Two answered; the third was asked for again and again and is not counted.
+        QCOMPARE(int(s.record.DoneCount), 2);
+        QCOMPARE(int(s.record.PlanCount), 4);
+        QVERIFY(person.Count("silent") >= 4);
+        QCOMPARE(BuildDataPsy(s.record, TestType::Choice).count("\r\n"), 4 + 2 * 3);
+    }
+};
+
+QTEST_MAIN(TestChoiceXvfb)
+#include "test_choice_xvfb.moc"
