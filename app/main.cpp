@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "app/startup.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    return vel::RunVelmora(argc, argv);
 }

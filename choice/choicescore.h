@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "choice/chartdata.h"
+#include "records/chartdata.h"
 #include "store/common/config.h"
 #include "store/common/patientfacts.h"
 #include "store/common/testrun.h"

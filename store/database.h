@@ -13,6 +13,10 @@ void DefinePeopleView(Table &t);   // pdb: patients.dbf in DataDir, read-only, m
 void DefineWorkList(Table &t);     // rdb: "tabrpt" in memory, tag F selected after open
 void DefineTestTable(Table &t);    // dbfpsy: Psy.dbf in "data\", created when missing, filter "(idx=0)"
 
+// The index tags the system defines for one of its table files ("patients.dbf",
+// "Psy.dbf", matched without regard to case); none for any other file.
+QVector<IndexDef> SystemIndexDefs(const QString &fileName);
+
 struct Database {
     Table dbPeople;
     Table pdb;

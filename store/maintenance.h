@@ -15,12 +15,21 @@ struct MaintenanceHooks {
     std::function<void(const QString &caption, const QString &text)> warn;  // warning box
 };
 
-// Runs after the tables are closed: deletes DataDir's *.mdx, writes the backup archive
-// into BackupDir and reports through the hooks. Never throws.
+// Runs after the tables are closed, on the calling thread, and returns when done:
+// 1. deletes DataDir's *.mdx (and Psy.mdx of the test table's folder "data\" when that is
+//    another folder); a file that cannot be deleted is passed over;
+// 2. creates BackupDir (one level) when it is missing; when it still does not exist,
+//    warns "Ошибка! Невозможно создать архивную папку. ..." and stops;
+// 3. showStatus("Архивирую базу..."), disableWindow(), then writes BackupDir +
+//    "yyyy-mm-dd_hh-nn-ss.zip" holding DataDir (and the test table's folder when apart),
+//    see WriteBackupArchive; on failure warns "Ошибка архивации! Код N" with the reason on
+//    a second line, caption "Велмора — Закрытие". No archive is left behind on failure.
+// Never throws; the closing goes on whatever happened. Hooks left empty are not called.
 void CloseMaintenance(const MaintenanceHooks &hooks);
 
-// The index repair: deletes the two production index files of the data folder. Returns
-// the status text to show ("Индексы обновлены.").
+// The index repair: deletes patients.mdx of the data folder and Psy.mdx of the test
+// table's folder (missing or undeletable files are passed over); the indexes are rebuilt
+// when the tables are next opened. Returns the status text to show ("Индексы обновлены.").
 QString FixIndices();
 
 } // namespace vel

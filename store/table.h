@@ -4,8 +4,16 @@
 // one class. It is a cursor over the visible records: those that pass the filter and are
 // not marked deleted, in the order of the selected index tag (record order without one).
 //
-// Errors are thrown as vel::TableError with a message that names the file and what is
-// wrong; a filter the parser cannot read throws vel::ExpressionError when it is set.
+// Every Table open on one file in this process shares that file's records, so a change
+// made through one handle is seen through the others at once; other processes' changes
+// show after refresh() or, a few milliseconds after they were written, on the next move.
+// Writes take the file's byte-range lock; each append writes the record before the
+// header's count, so that a process killed meanwhile never costs a finished record.
+//
+// Errors are thrown as vel::TableError with a message (in Russian, for the operator) that
+// names the file and what is wrong; a filter the parser cannot read throws
+// vel::ExpressionError when it is set. A failed call leaves the table as it was.
+// Tables are used from one thread.
 #include <QDate>
 #include <QObject>
 #include <QString>
@@ -81,7 +89,7 @@ public:
     void setTableName(const QString &name);       // "patients.dbf", "tabrpt"
     QString tableName() const;
     void setLevel(TableLevel level);              // an existing file keeps its own level
-    TableLevel level() const;
+    TableLevel level() const;                     // of the open table: the file's own
     void setStorage(Storage storage);
     void setOpenMode(OpenMode mode);
     void setReadOnly(bool readOnly);
@@ -102,11 +110,11 @@ public:
 
     // ---- filter and order ----
     void setFilter(const QString &expression);   // throws ExpressionError; takes effect at once
-    QString filter() const;
-    void setFiltered(bool on);
+    QString filter() const;                      // and moves to the first visible record
+    void setFiltered(bool on);                   // on from the start
     bool filtered() const;
-    void setIndexName(const QString &tag);       // "" selects record order
-    QString indexName() const;
+    void setIndexName(const QString &tag);       // "" selects record order; an unknown tag throws
+    QString indexName() const;                   // keeps the current record
 
     // ---- counts ----
     int exactRecordCount();        // visible records, counted by walking them
@@ -133,18 +141,23 @@ public:
     void deleteRecord();           // soft delete of the current record; emits beforeDelete
     void refresh();                // re-reads the table, keeping the position where it can
     void appendRecord(const QVariantList &values);  // values in field order; append + post
-    void emptyTable();             // removes all records
+    // Removes all records of a memory table; a file table keeps them, each marked deleted.
+    void emptyTable();
     bool isEditing() const;        // an append or edit is under way
 
     // ---- field values of the current record (or of the record being edited) ----
+    // Values: int (I, N without decimals), double, QString, QDate, bool; memo text for M.
     QVariant value(const QString &field) const;      // null QVariant for an empty value
-    QString asString(const QString &field) const;    // text without trailing spaces
+    QString asString(const QString &field) const;    // text without trailing spaces; dates in
+                                                     // the short format of AppFormatSettings
     int asInteger(const QString &field) const;       // 0 when empty
     QDate asDate(const QString &field) const;        // invalid when empty
     bool asBoolean(const QString &field) const;
     QString memoText(const QString &field) const;
     bool isNull(const QString &field) const;
-    void setValue(const QString &field, const QVariant &value);  // null clears the field
+    // Only between append()/edit() and post(). A null value, an invalid date or a blank
+    // text clears the field; text is cut to the width; a number that does not fit throws.
+    void setValue(const QString &field, const QVariant &value);
     bool isDeleted() const;        // the current record carries the deletion mark
 
 Q_SIGNALS:

@@ -53,10 +53,48 @@ QChar FoldCase1251(QChar c)
     return c;
 }
 
+namespace {
+
+// Code page 1251 is one byte a character: both directions go through tables made once
+// from Qt's own codec (creating a codec for every field read costs more than the read).
+struct Cp1251Tables {
+    char16_t toUnicode[256];
+    QByteArray fromUnicode;   // 65536 entries; '?' where 1251 has no character
+    Cp1251Tables() : fromUnicode(65536, '?')
+    {
+        QStringDecoder dec("windows-1251");
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const QString s = dec.decode(QByteArrayView(&byte, 1));
+            toUnicode[b] = s.size() == 1 ? s.at(0).unicode() : u'\uFFFD';
+        }
+        for (int b = 255; b >= 0; --b)
+            if (toUnicode[b] != u'\uFFFD')
+                fromUnicode[toUnicode[b]] = char(b);
+    }
+};
+
+const Cp1251Tables &Tables()
+{
+    static const Cp1251Tables tables;
+    return tables;
+}
+
+} // namespace
+
 QByteArray ToCp1251(const QString &text)
 {
-    QStringEncoder enc("windows-1251", QStringEncoder::Flag::Default);
-    QByteArray out = enc.encode(text);
+    const Cp1251Tables &t = Tables();
+    QByteArray out(text.size(), Qt::Uninitialized);
+    qsizetype n = 0;
+    const QChar *p = text.constData(), *end = p + text.size();
+    for (; p < end; ++p) {
+        const char16_t u = p->unicode();
+        if (QChar::isHighSurrogate(u) && p + 1 < end && QChar::isLowSurrogate(p[1].unicode()))
+            ++p;   // one character outside the BMP: one '?'
+        out[n++] = t.fromUnicode.at(u);
+    }
+    out.truncate(n);
     return out;
 }
 
@@ -67,8 +105,12 @@ QString FromCp1251(const QByteArray &bytes)
 
 QString FromCp1251(const char *data, qsizetype size)
 {
-    QStringDecoder dec("windows-1251");
-    return dec.decode(QByteArrayView(data, size));
+    const Cp1251Tables &t = Tables();
+    QString out(size, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        o[i] = QChar(t.toUnicode[uchar(data[i])]);
+    return out;
 }
 
 QStringList SplitLines(const QString &text)

@@ -1,0 +1,88 @@
+#include "app/configuration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/platform/registry.h"
+#include "store/common/paths.h"
+#include "store/common/text.h"
+
+namespace vel {
+
+bool IsDebugSwitch(const QStringList &parameters)
+{
+    return !parameters.isEmpty() && NormalizeText(parameters.first()) == QStringLiteral("/debug");
+}
+
+QByteArray DebugLogHeader(const QDateTime &now, const QLocale &locale)
+{
+    const QString stamp = locale.toString(now.date(), ShortDateFormat(locale)) + QLatin1Char(' ')
+        + locale.toString(now.time(), LongTimeFormat(locale));
+    return ToCp1251(QStringLiteral("\r\n\r\n============== DEVICES INPUT LOG AT ") + stamp
+                    + QStringLiteral(" ==============\r\n\r\n"));
+}
+
+void AppendDebugLogHeader(const QDateTime &now, const QLocale &locale)
+{
+    QFile log(ResolvePath(QStringLiteral("velmora.log")));
+    if (log.open(QIODevice::WriteOnly | QIODevice::Append))
+        log.write(DebugLogHeader(now, locale));
+}
+
+QString FolderValue(const platform::RegistryKey &key, const QString &valueName, const QString &fallback)
+{
+    QString text;
+    switch (key.readString(valueName, &text)) {
+    case platform::RegistryRead::Absent:
+        return fallback;
+    case platform::RegistryRead::WrongType:
+        throw RegistryTypeError(valueName);
+    case platform::RegistryRead::Ok:
+        break;
+    }
+    if (text.isEmpty())
+        return fallback;
+    text = SlashPath(text);
+    if (!text.endsWith(QLatin1Char('/')))
+        text += QLatin1Char('/');
+    return text;
+}
+
+void ReadFolderSettings(const platform::RegistryKey &key, AppConfig &config)
+{
+    config.DataDir = FolderValue(key, QStringLiteral("Data"), QStringLiteral("Data/"));
+    config.BackupDir = FolderValue(key, QStringLiteral("BackupTo"), QStringLiteral("Backup/"));
+    quint32 legacy = 0;
+    if (key.readDWord(QStringLiteral("LegacyIniFile"), &legacy) == platform::RegistryRead::WrongType)
+        throw RegistryTypeError(QStringLiteral("LegacyIniFile"));
+    config.LegacyIniFile = legacy != 0;
+    const QString folder = config.LegacyIniFile ? QString() : config.DataDir;
+    config.SettingsFile = folder + QStringLiteral("velmora.ini");
+    config.FallbackSettingsFile = folder + QStringLiteral("Postavka.ini");
+}
+
+bool EnsureDataFolder(const QString &dataDir)
+{
+    const QString path = ResolvePath(dataDir);
+    if (QFileInfo(path).isDir())
+        return true;
+    return QDir().mkdir(path) || QFileInfo(path).isDir();
+}
+
+void InstallDefaultFiles()
+{
+    // The files the program ships, under ":/defaults/" in the resources, keep their
+    // relative names in the working directory.
+    const QString root = QStringLiteral(":/defaults/");
+    for (const QString &name : {QStringLiteral("Defaults/IMPORT.PTN")}) {
+        const QString target = ResolvePath(name);
+        if (QFileInfo::exists(target))
+            continue;
+        QDir().mkpath(QFileInfo(target).path());
+        if (QFile::copy(root + name, target))
+            QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+    }
+}
+
+} // namespace vel

@@ -1,0 +1,57 @@
+#pragma once
+// The configuration steps of start-up: the debug switch and its log, the folders and
+// settings-file paths from the machine-wide settings, the data folder and the default
+// files of the home folder. Plain functions, checked without starting the program.
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+#include "store/common/config.h"
+
+namespace vel {
+
+namespace platform { class RegistryKey; }
+
+// A machine-wide value of the wrong type: start-up stops.
+class RegistryTypeError : public std::runtime_error {
+public:
+    explicit RegistryTypeError(const QString &valueName)
+        : std::runtime_error(valueName.toStdString()), m_name(valueName) {}
+    QString valueName() const { return m_name; }
+private:
+    QString m_name;
+};
+
+// The debug switch: the first parameter (program name excluded), trimmed of spaces and
+// lower-cased, is "/debug".
+bool IsDebugSwitch(const QStringList &parameters);
+
+// The line that marks a start in debug mode in "velmora.log", with the date in the
+// locale's short date format and the time in its long time format.
+QByteArray DebugLogHeader(const QDateTime &now, const QLocale &locale);
+
+// Appends the header to the log in the working directory (created when missing). A log
+// that cannot be written is passed over.
+void AppendDebugLogHeader(const QDateTime &now, const QLocale &locale);
+
+// The folder a registry value names, ending in a separator; `fallback` when the value is
+// absent or empty. "\" is read as "/". Throws RegistryTypeError when it is not a string.
+QString FolderValue(const platform::RegistryKey &key, const QString &valueName, const QString &fallback);
+
+// DataDir, BackupDir, LegacyIniFile and the two settings-file paths from the key.
+// Throws RegistryTypeError.
+void ReadFolderSettings(const platform::RegistryKey &key, AppConfig &config);
+
+// Makes sure the data folder exists, creating one level when it does not. False when it
+// neither exists nor can be created.
+bool EnsureDataFolder(const QString &dataDir);
+
+// Copies the default files the program ships (Defaults/IMPORT.PTN) into the working
+// directory where they are missing; an existing file, in whatever letter case, is kept.
+void InstallDefaultFiles();
+
+} // namespace vel

@@ -1,0 +1,79 @@
+#include "choice/upsy.h"
+
+#include <QDateEdit>
+#include <QLabel>
+
+#include "choice/choicescore.h"
+#include "ui_upsy.h"
+
+namespace {
+
+// The instructions to the tested person; the line breaks are the program's own CR LF.
+const QString Instructions = QStringLiteral(
+    "В окне будут появляться треугольники. \r\nПри появлении  \r\n\r\nзеленого треугольника вершиной вверх \r\n"
+    "нажать \r\n\"левый Ctrl\" или зеленую кнопку пульта; \r\n\r\nкрасного треугольника вершиной вниз \r\n"
+    "нажать \r\n\"правый Ctrl\" или  красную кнопку пульта; ");
+
+QColor ChartPageGreen() { return QColor(0x00, 0x80, 0x00); }
+
+void Paint(QLabel *label, const QColor &background)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(15);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAutoFillBackground(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(p);
+}
+
+} // namespace
+
+TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_unique<Ui::TFormPsy>())
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("FormPsy"));
+    m_ui->lblTextHelp->setText(Instructions);
+    Paint(m_ui->lbllb1, vel::choice::CorrectColour);
+    Paint(m_ui->lbllb2, vel::choice::WrongColour);
+    Paint(m_ui->lbllb3, vel::choice::OmissionColour);
+    Paint(m_ui->lbllb4, vel::choice::DoubletColour);
+
+    ShellSpec spec;
+    spec.Test = vel::TestType::Choice;
+    spec.ProgressLabelName = QStringLiteral("ext_pred");
+    spec.LeftLayout = vel::choice::EmptyResultChart(true);
+    spec.RightLayout = vel::choice::EmptyResultChart(false);
+    spec.LeftStyle = {QStringLiteral("t реакции на зеленый цвет, мс"), QStringLiteral("Предъявления"), 0.9};
+    spec.RightStyle = {QStringLiteral("t реакции на красный цвет,мс"), QStringLiteral("Предъявления"), 0.9};
+    spec.WatchdogMs = 1000;
+    spec.ChartPageTitle = QStringLiteral("Приложение - Графики реакции выбора");
+    spec.ChartPageLegend = {
+        {ChartPageGreen(), Qt::SolidPattern, QStringLiteral("Зеленый цвет - правильная реакция")},
+        {Qt::red, Qt::DiagCrossPattern, QStringLiteral("Красный цвет - неправильная реакция")},
+        {Qt::white, Qt::SolidPattern, QStringLiteral("Белый цвет - пропуск")},
+        {Qt::yellow, Qt::FDiagPattern, QStringLiteral("Желтый цвет - дуплет")},
+    };
+    BindShell(spec);
+}
+
+TFormPsy::~TFormPsy() = default;
+
+void TFormPsy::ScoreRun()
+{
+    const auto score = vel::choice::ScoreRun(Run(), Patient(), dtpDataTest()->date());
+    if (!score)
+        return;
+    ChartL().Fill(score->Left);
+    ChartR().Fill(score->Right);
+    SetConclusionText(score->ConclusionText);
+    LoadProtocol(score->ProtocolBytes());
+}
+
+void TFormPsy::TabShown(int tab)
+{
+    for (QLabel *label : {m_ui->lbllb1, m_ui->lbllb2, m_ui->lbllb3, m_ui->lbllb4})
+        label->setVisible(tab == ChartTab);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The moving-object reaction test window. Created once at start and reused for every
+// test of that kind; hidden between uses. The shell (tabs, buttons, charts, protocol,
+// printing) is vel::TestWindow's; this window adds its layout and its scoring.
+#include <memory>
+
+#include "records/testwindow.h"
+
+namespace Ui { class TFormRDO; }
+
+class TFormRDO : public vel::TestWindow {
+    Q_OBJECT
+public:
+    explicit TFormRDO(QWidget *parent = nullptr);
+    ~TFormRDO() override;
+
+    Ui::TFormRDO &ui() { return *m_ui; }
+
+protected:
+    // The moving-object scoring fills chtL (Series3, lnsrsSeries1, lnsrsSeries2), chtR
+    // (Series6), the protocol and ConclusionText here; until it exists the result tabs
+    // stay as the opening left them.
+    void ScoreRun() override;
+
+    // The run of the window (btnTstClick, the polling tick, the key hook, tmr1Timer) binds
+    // here; it overrides StopRunIfGoing() so that "Сохранить" and closing end a run first.
+
+private:
+    std::unique_ptr<Ui::TFormRDO> m_ui;
+};

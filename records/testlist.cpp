@@ -1,0 +1,238 @@
+#include "records/testlist.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTimer>
+
+#include "records/tablegridmodel.h"
+#include "records/testwindow.h"
+#include "store/database.h"
+
+namespace vel {
+
+namespace {
+
+const QString Caption = QStringLiteral("Велмора");
+
+QFont Tahoma(int pixels)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// The status timer is off for the life of this object and on again afterwards, however
+// the operation ends.
+class TimerPause {
+public:
+    explicit TimerPause(QTimer &timer) : m_timer(timer) { m_timer.stop(); }
+    ~TimerPause() { m_timer.start(); }
+    TimerPause(const TimerPause &) = delete;
+    TimerPause &operator=(const TimerPause &) = delete;
+private:
+    QTimer &m_timer;
+};
+
+} // namespace
+
+QString ConclusionLabelText(const QString &conclusion)
+{
+    return QStringLiteral("\n         ЗАКЛЮЧЕНИЕ: ") + QStringLiteral("\r\n") + conclusion;
+}
+
+TestListPanel::TestListPanel(Database &db, const Controls &controls, QTimer &statTimer, WindowOf windowOf,
+                             QWidget *owner, std::function<void()> settleSelection)
+    : QObject(owner), m_db(db), m_controls(controls), m_statTimer(statTimer), m_windowOf(std::move(windowOf)),
+      m_owner(owner), m_settleSelection(std::move(settleSelection))
+{
+    m_grid = std::make_unique<TableGridModel>(
+        m_db.dbfpsy, QVector<TableGridModel::Column>{{QStringLiteral("DATE"), QStringLiteral("Дата")},
+                                                     {QStringLiteral("TYPE"), QStringLiteral("Тест")},
+                                                     {QStringLiteral("PSYFINAL"), QStringLiteral("Заключение")}});
+    QTableView *grid = m_controls.dbgrd_psy;
+    m_grid->Attach(grid);
+    grid->setColumnHidden(2, true);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->setFont(Tahoma(13));
+    grid->setFont(Tahoma(15));
+    grid->setColumnWidth(0, 90);
+    // The current test stays marked when the list does not have the focus.
+    QPalette p = grid->palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    grid->setPalette(p);
+    grid->installEventFilter(this);
+    // The conclusion follows the current test, whichever way the operator moves to it.
+    connect(m_grid.get(), &TableGridModel::currentRecordChanged, this, &TestListPanel::ShowConclusion);
+}
+
+TestListPanel::~TestListPanel() = default;
+
+bool TestListPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_controls.dbgrd_psy && event->type() == QEvent::KeyRelease)
+        emit gridKeyUp(static_cast<QKeyEvent *>(event)->key());
+    return QObject::eventFilter(watched, event);
+}
+
+void TestListPanel::Tell(const QString &text) { QMessageBox::information(m_owner, Caption, text); }
+
+std::optional<TestListPanel::OpenedPatient> TestListPanel::CurrentPatient()
+{
+    Table &rdb = m_db.rdb;
+    if (!rdb.isOpen() || rdb.isEmpty() || rdb.asInteger(QStringLiteral("IDX")) == 0) {
+        Tell(NoPatientMessage);
+        return std::nullopt;
+    }
+    OpenedPatient patient;
+    patient.Idx = rdb.asInteger(QStringLiteral("IDX"));
+    patient.Facts.Name = rdb.asString(QStringLiteral("FIO"));
+    patient.Facts.Sex = rdb.asString(QStringLiteral("SEX"));
+    // The test is stored under the patient that dbPeople stands on; a test must never go
+    // to another patient than the one the operator sees, nor to none.
+    Table &people = m_db.dbPeople;
+    if (people.isEmpty() || people.asInteger(QStringLiteral("IDX")) != patient.Idx) {
+        QMessageBox::warning(m_owner, Caption,
+                             QStringLiteral("Пациент «%1» не найден в таблице пациентов, тест не может быть "
+                                            "сохранён.\nОбновите список пациентов (кнопка «Применить»).")
+                                 .arg(patient.Facts.Name));
+        return std::nullopt;
+    }
+    patient.Facts.Birthday = people.asDate(QStringLiteral("BIRTHDAY"));
+    return patient;
+}
+
+StoredTest TestListPanel::FromWindow(const TestWindow &window, int idx, TestType test) const
+{
+    const WindowResult r = window.Result();
+    StoredTest t;
+    t.Idx = idx;
+    t.Date = r.Date;
+    t.Time = r.Time;
+    t.Type = test == TestType::Choice ? ChoiceTestName : MovingTestName;
+    t.Conclusion = r.Conclusion;
+    t.DataPsy = r.DataPsy;
+    return t;
+}
+
+bool TestListPanel::StoreWithRetry(const std::function<void()> &write)
+{
+    for (;;) {
+        try {
+            write();
+            return true;
+        } catch (const TableError &e) {
+            const auto answer = QMessageBox::critical(
+                m_owner, Caption,
+                QStringLiteral("Тест не сохранён:\n%1\n\nПовторить сохранение?").arg(e.message()),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+            if (answer != QMessageBox::Yes)
+                return false;
+        }
+    }
+}
+
+void TestListPanel::NewTest()
+{
+    TimerPause pause(m_statTimer);
+    if (m_settleSelection)
+        m_settleSelection();
+    if (!m_db.rdb.isOpen() || m_db.rdb.isEmpty()) {
+        Tell(NoPatientMessage);
+        return;
+    }
+    // Typed text that names no test selects nothing.
+    QComboBox *selector = m_controls.cbb_test;
+    const int item = selector->findText(selector->currentText());
+    if (item != 0 && item != 1)
+        return;
+    const TestType test = item == 1 ? TestType::Moving : TestType::Choice;
+    TestWindow *window = m_windowOf ? m_windowOf(test) : nullptr;
+    if (!window)
+        return;
+    const auto patient = CurrentPatient();
+    if (!patient)
+        return;
+    window->PrepareNew(QStringLiteral("Новая тест реакции выбора пациента: ") + patient->Facts.Name, patient->Facts);
+    if (window->exec() != QDialog::Accepted)
+        return;
+    const StoredTest stored = FromWindow(*window, patient->Idx, test);
+    if (StoreWithRetry([&] { AppendTest(m_db.dbfpsy, stored); })) {
+        m_grid->Reload();
+        ShowConclusion();
+    }
+}
+
+void TestListPanel::ReopenTest()
+{
+    TimerPause pause(m_statTimer);
+    if (m_settleSelection)
+        m_settleSelection();
+    if (!m_db.rdb.isOpen() || m_db.rdb.isEmpty() || m_db.rdb.asInteger(QStringLiteral("IDX")) == 0) {
+        Tell(NoPatientMessage);
+        return;
+    }
+    Table &dbfpsy = m_db.dbfpsy;
+    if (dbfpsy.isEmpty()) {
+        Tell(NoTestsMessage);
+        return;
+    }
+    const StoredTest before = ReadCurrentTest(dbfpsy);
+    const int recNo = dbfpsy.recNo();
+    const auto test = TestOfTypeName(before.Type);
+    if (!test)
+        return;
+    TestWindow *window = m_windowOf ? m_windowOf(*test) : nullptr;
+    if (!window)
+        return;
+    const auto patient = CurrentPatient();
+    if (!patient)
+        return;
+    QString error;
+    if (!window->PrepareStored(QStringLiteral("Тест пациента: ") + patient->Facts.Name, patient->Facts, before.Date,
+                               before.Time, before.DataPsy, error)) {
+        QMessageBox::warning(m_owner, Caption, error);
+        return;
+    }
+    if (window->exec() != QDialog::Accepted)
+        return;
+    const StoredTest stored = FromWindow(*window, patient->Idx, *test);
+    if (StoreWithRetry([&] { RewriteTest(dbfpsy, recNo, stored); })) {
+        m_grid->Reload();
+        ShowConclusion();
+    }
+}
+
+void TestListPanel::DeleteTest()
+{
+    Table &dbfpsy = m_db.dbfpsy;
+    if (!dbfpsy.isOpen() || dbfpsy.isEmpty())
+        return;
+    if (QMessageBox::question(m_owner, Caption, DeleteTestQuestion, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    try {
+        dbfpsy.deleteRecord();
+    } catch (const TableError &e) {
+        QMessageBox::critical(m_owner, Caption, QStringLiteral("Тест не удалён:\n%1").arg(e.message()));
+    }
+    m_grid->Reload();
+    ShowConclusion();
+}
+
+void TestListPanel::ShowConclusion()
+{
+    Table &dbfpsy = m_db.dbfpsy;
+    const bool any = dbfpsy.isOpen() && !dbfpsy.isEmpty() && dbfpsy.recNo() > 0 && !dbfpsy.eof();
+    m_controls.lbRes->setText(ConclusionLabelText(any ? dbfpsy.asString(QStringLiteral("PSYFINAL")) : QString()));
+}
+
+} // namespace vel

@@ -1,0 +1,403 @@
+#include "records/testwindow.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QGraphicsDropShadowEffect>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "console/discovery.h"
+#include "store/common/config.h"
+
+namespace vel {
+
+namespace {
+
+const QString Caption = QStringLiteral("Велмора");
+const QUrl BlankPage(QStringLiteral("about:blank"));
+// The chart page is laid out in printer pixels; a PDF file gets those of a usual office
+// printer, so that it looks as the page from the printer does.
+constexpr int PdfPageResolution = 600;
+
+QFont DesignFont(int pixels)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+void SetTextColour(QWidget *w, const QColor &colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    w->setPalette(p);
+}
+
+template <class T>
+T *Control(QWidget *window, const QString &name)
+{
+    T *control = window->findChild<T *>(name);
+    if (!control)
+        qFatal("test window %s: the layout has no control %s", qPrintable(window->objectName()), qPrintable(name));
+    return control;
+}
+
+ChartData LiveChartLayout()
+{
+    ChartData layout;
+    ChartSeriesData bars;
+    bars.Name = QStringLiteral("BarSeries1");
+    bars.Colour = Qt::blue;
+    layout.Series.push_back(bars);
+    return layout;
+}
+
+} // namespace
+
+TestWindow::TestWindow(QWidget *parent) : QDialog(parent)
+{
+    setModal(true);
+}
+
+TestWindow::~TestWindow() = default;
+
+void TestWindow::BindShell(const ShellSpec &spec)
+{
+    m_test = spec.Test;
+    m_chartPageTitle = spec.ChartPageTitle;
+    m_chartPageLegend = spec.ChartPageLegend;
+
+    m_pgc1 = Control<QTabWidget>(this, QStringLiteral("pgc1"));
+    m_wbRep = Control<QWebEngineView>(this, QStringLiteral("wbRep"));
+    m_chtL = Control<QChartView>(this, QStringLiteral("chtL"));
+    m_chtR = Control<QChartView>(this, QStringLiteral("chtR"));
+    m_chartLR = Control<QChartView>(this, QStringLiteral("ChartLR"));
+    m_btnTst = Control<QPushButton>(this, QStringLiteral("btnTst"));
+    m_btnSave = Control<QPushButton>(this, QStringLiteral("btnSave"));
+    m_btnPrnR = Control<QPushButton>(this, QStringLiteral("btnPrnR"));
+    m_btnQit = Control<QPushButton>(this, QStringLiteral("btnQit"));
+    m_lbl1 = Control<QLabel>(this, QStringLiteral("lbl1"));
+    m_dtpDataTest = Control<QDateEdit>(this, QStringLiteral("dtpDataTest"));
+    m_edtTime = Control<QTimeEdit>(this, QStringLiteral("edtTime"));
+    m_mmo1 = Control<QPlainTextEdit>(this, QStringLiteral("mmo1"));
+    m_lblPult = Control<QLabel>(this, QStringLiteral("lbl_pult"));
+    m_cbbPult = Control<QComboBox>(this, QStringLiteral("cbb_pult"));
+    m_lblStatus = Control<QLabel>(this, QStringLiteral("lbl_status"));
+    m_lblTextHelp = Control<QLabel>(this, QStringLiteral("lblTextHelp"));
+    m_progress = Control<QLabel>(this, spec.ProgressLabelName);
+    m_imgSL = Control<QLabel>(this, QStringLiteral("imgSL"));
+    m_imgSR = Control<QLabel>(this, QStringLiteral("imgSR"));
+    m_imgS0 = Control<QLabel>(this, QStringLiteral("imgS0"));
+
+    // Look: Tahoma, blue text on the button face; the controls of the bottom row larger.
+    setFont(DesignFont(12));
+    SetTextColour(this, Qt::blue);
+    setFixedSize(764, 497);
+    m_pgc1->setFont(DesignFont(15));
+    for (QWidget *w : {static_cast<QWidget *>(m_lbl1), static_cast<QWidget *>(m_dtpDataTest),
+                       static_cast<QWidget *>(m_edtTime), static_cast<QWidget *>(m_lblTextHelp)})
+        w->setFont(DesignFont(16));
+    m_mmo1->setFont(DesignFont(11));
+    SetTextColour(m_lblTextHelp, Qt::red);
+    m_lblTextHelp->setWordWrap(true);
+    m_lblStatus->setWordWrap(true);
+    m_progress->setFont(DesignFont(32));
+    m_progress->setAttribute(Qt::WA_TranslucentBackground);
+    auto *shadow = new QGraphicsDropShadowEffect(m_progress);
+    shadow->setOffset(-2, -2);
+    shadow->setBlurRadius(0);
+    shadow->setColor(Qt::gray);
+    m_progress->setGraphicsEffect(shadow);
+    m_progress->hide();
+    m_dtpDataTest->setCalendarPopup(true);
+    m_dtpDataTest->setDisplayFormat(ShortDateFormat());
+    m_edtTime->setDisplayFormat(LongTimeFormat());
+    m_mmo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_mmo1->setReadOnly(true);
+    for (QWidget *hidden : {static_cast<QWidget *>(m_mmo1), static_cast<QWidget *>(m_lblPult),
+                            static_cast<QWidget *>(m_cbbPult), static_cast<QWidget *>(m_chartLR)})
+        hidden->hide();
+
+    m_chartL = std::make_unique<ResultChart>(m_chtL, spec.LeftLayout, spec.LeftStyle);
+    m_chartR = std::make_unique<ResultChart>(m_chtR, spec.RightLayout, spec.RightStyle);
+    m_liveChart = std::make_unique<ResultChart>(m_chartLR, LiveChartLayout(),
+                                                ResultChartStyle{QStringLiteral("t реакции , мс"), QString(), 0.9});
+
+    m_tmr1.setObjectName(QStringLiteral("tmr1"));
+    m_tmr1.setInterval(spec.WatchdogMs);
+    m_tmr1.stop();
+    m_chooser = std::make_unique<PrintDialogChooser>();
+
+    connect(m_pgc1, &QTabWidget::currentChanged, this, &TestWindow::pgc1Change);
+    connect(m_btnPrnR, &QPushButton::clicked, this, &TestWindow::btnPrnRClick);
+    connect(m_btnQit, &QPushButton::clicked, this, &TestWindow::btnQitClick);
+    connect(m_btnSave, &QPushButton::clicked, this, &TestWindow::btnSaveClick);
+    // The protocol goes on paper black on white, whatever its page's background.
+    m_wbRep->settings()->setAttribute(QWebEngineSettings::PrintElementBackgrounds, false);
+    connect(m_wbRep->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        // Only the end of the protocol's own load counts, not that of an earlier blank page.
+        if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus && info.url() != BlankPage)
+            m_protocolLoading = false;
+    });
+
+    // FormCreate: the console's ports, the pictures hidden, the instructions shown, a
+    // blank browser.
+    SystemDeviceList devices;
+    FillPortList(devices);
+    m_imgS0->hide();
+    m_imgSL->hide();
+    m_imgSR->hide();
+    m_lblTextHelp->show();
+    ShowBlankProtocol();
+    SelectTab(TestTab);
+    m_btnPrnR->hide();
+    TabShown(TestTab);
+}
+
+// ---- opening ----
+
+void TestWindow::ResetForOpening(const QString &caption, const PatientFacts &patient)
+{
+    setWindowTitle(caption);
+    m_openingPending = true;
+    m_patient = patient;
+    // A conclusion left by the previous test must never be stored with this one.
+    m_conclusion.clear();
+    SelectTab(TestTab);
+    ShowBlankProtocol();
+    m_chartL->Clear();
+    m_chartR->Clear();
+}
+
+void TestWindow::PrepareNew(const QString &caption, const PatientFacts &patient)
+{
+    ResetForOpening(caption, patient);
+    const QDateTime now = QDateTime::currentDateTime();
+    m_dtpDataTest->setDate(now.date());
+    m_edtTime->setTime(now.time());
+    m_run.DoneCount = 0;
+    m_storedTest = false;
+}
+
+bool TestWindow::PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
+                               const QString &timeText, const QString &dataPsy, QString &error)
+{
+    if (!date.isValid()) {
+        error = QStringLiteral("Тест не открыт: в записи теста нет даты. Запись теста не изменена.");
+        return false;
+    }
+    QTime time;
+    if (!ParseTestTime(timeText, time, error))
+        return false;
+    TTestRun loaded = m_run;
+    loaded.DoneCount = 0;
+    if (!LoadDataPsy(dataPsy, m_test, loaded, error))
+        return false;
+    ResetForOpening(caption, patient);
+    m_dtpDataTest->setDate(date);
+    m_edtTime->setTime(time);
+    m_run = loaded;
+    m_storedTest = true;
+    return true;
+}
+
+WindowResult TestWindow::Result() const
+{
+    WindowResult r;
+    r.Date = m_dtpDataTest->date();
+    r.Time = FormatTestTime(m_edtTime->time());
+    r.Conclusion = m_conclusion;
+    r.DataPsy = BuildDataPsy(m_run, m_test);
+    return r;
+}
+
+void TestWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Once per opening: a window shown again because a run changed its title bar is not
+    // opened anew.
+    if (m_openingPending && !m_runLayout) {
+        m_openingPending = false;
+        FormShow();
+    }
+}
+
+void TestWindow::FormShow()
+{
+    if (m_run.DoneCount > 0)
+        SelectTab(ResultTab);
+    pgc1Change();
+    // A new test takes the date of the moment it is shown; a stored test keeps its own,
+    // also when it holds no presentations.
+    if (m_run.DoneCount == 0 && !m_storedTest)
+        m_dtpDataTest->setDate(QDate::currentDate());
+}
+
+// ---- tabs ----
+
+void TestWindow::SelectTab(int tab)
+{
+    QSignalBlocker block(m_pgc1);
+    m_pgc1->setCurrentIndex(tab);
+}
+
+void TestWindow::pgc1Change()
+{
+    m_imgS0->hide();
+    m_imgSL->hide();
+    m_imgSR->hide();
+    const int tab = m_pgc1->currentIndex();
+    const bool result = tab == ResultTab || tab == ChartTab;
+    m_btnPrnR->setVisible(result);
+    m_btnTst->setVisible(!result);
+    m_lblTextHelp->setVisible(!result);
+    if (result)
+        ScoreRun();
+    TabShown(tab);
+}
+
+// ---- closing ----
+
+void TestWindow::btnSaveClick()
+{
+    StopRunIfGoing();
+    ScoreRun();
+    accept();
+}
+
+void TestWindow::btnQitClick() { reject(); }
+
+void TestWindow::reject()
+{
+    StopRunIfGoing();
+    QDialog::reject();
+}
+
+void TestWindow::closeEvent(QCloseEvent *event)
+{
+    StopRunIfGoing();
+    QDialog::closeEvent(event);
+}
+
+// ---- browser ----
+
+void TestWindow::ShowBlankProtocol()
+{
+    m_hasProtocol = false;
+    m_protocolLoading = false;
+    m_wbRep->setUrl(BlankPage);
+}
+
+void TestWindow::LoadProtocol(const QByteArray &cp1251Html)
+{
+    m_hasProtocol = true;
+    m_protocolLoading = true;
+    m_wbRep->setContent(cp1251Html, QStringLiteral("text/html;charset=windows-1251"));
+}
+
+bool TestWindow::WaitForProtocol(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_protocolLoading && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !m_protocolLoading;
+}
+
+// ---- run support ----
+
+void TestWindow::SetRunLayout(bool running)
+{
+    if (m_runLayout == running)
+        return;
+    m_runLayout = running;
+    m_pgc1->setTabVisible(ResultTab, !running);
+    m_pgc1->setTabVisible(ChartTab, !running);
+    for (QWidget *w : {static_cast<QWidget *>(m_btnQit), static_cast<QWidget *>(m_btnPrnR),
+                       static_cast<QWidget *>(m_dtpDataTest), static_cast<QWidget *>(m_lbl1),
+                       static_cast<QWidget *>(m_cbbPult)})
+        w->setEnabled(!running);
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowCloseButtonHint, !running);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, !running);
+    if (visible)
+        show();
+}
+
+void TestWindow::ResetLiveChart(int answerTime)
+{
+    m_liveChart->Clear();
+    m_liveChart->SetValueRange(0, answerTime);
+}
+
+void TestWindow::AddLiveBar(int presentation, int height) { m_liveChart->AddPoint(0, presentation, height); }
+
+void TestWindow::FillPortList(DeviceListProvider &devices)
+{
+    const QString selected = m_cbbPult->currentText();
+    m_cbbPult->clear();
+    m_cbbPult->addItems(SerialPortNames(devices));
+    const int keep = m_cbbPult->findText(selected);
+    m_cbbPult->setCurrentIndex(keep >= 0 ? keep : (m_cbbPult->count() > 0 ? 0 : -1));
+}
+
+// ---- printing ----
+
+void TestWindow::SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser)
+{
+    m_chooser = chooser ? std::move(chooser) : std::make_unique<PrintDialogChooser>();
+}
+
+void TestWindow::btnPrnRClick()
+{
+    if (!m_hasProtocol)
+        return;
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setDocName(windowTitle());
+    if (!m_chooser->Choose(this, *printer))
+        return;
+    DefaultPrinterScope defaultPrinter(DefaultPrinterSwapper(), printer->printerName());
+
+    QStringList failed;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!WaitForProtocol(m_printTimeoutMs) || !PrintProtocol(m_wbRep, printer, m_printTimeoutMs))
+        failed << QStringLiteral("протокол");
+
+    // The chart page is a job of its own on the same printer, with the same settings.
+    QPrinter pagePrinter(QPrinter::HighResolution);
+    pagePrinter.setPrinterName(printer->printerName());
+    pagePrinter.setOutputFormat(printer->outputFormat());
+    if (printer->outputFormat() == QPrinter::PdfFormat)
+        pagePrinter.setOutputFileName(ChartPageFileName(printer->outputFileName()));
+    pagePrinter.setPageLayout(printer->pageLayout());
+    if (printer->outputFormat() == QPrinter::PdfFormat)
+        pagePrinter.setResolution(PdfPageResolution);
+    pagePrinter.setCopyCount(printer->copyCount());
+    pagePrinter.setColorMode(printer->colorMode());
+    pagePrinter.setDocName(m_chartPageTitle);
+    ChartPage page{m_chartPageTitle, m_patient.Name, m_chtL, m_chtR, m_chartPageLegend};
+    if (!PrintChartPage(pagePrinter, page))
+        failed << QStringLiteral("страница графиков");
+    QApplication::restoreOverrideCursor();
+
+    if (!failed.isEmpty())
+        QMessageBox::warning(this, Caption,
+                             QStringLiteral("Не удалось напечатать: %1.\nПроверьте принтер и повторите печать.")
+                                 .arg(failed.join(QStringLiteral(", "))));
+}
+
+} // namespace vel

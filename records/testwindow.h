@@ -1,0 +1,214 @@
+#pragma once
+// The shell shared by the two test windows (TFormPsy, TFormRDO): three tabs ("Тест",
+// "Результат", "График"), the buttons, the test date and time, the result charts, the
+// protocol browser wbRep, the live chart of a run, the hidden console controls, the
+// stimulus pictures, and printing. A window adds its layout (setupUi, then BindShell),
+// its scoring (ScoreRun) and its run.
+//
+// Road of a test: the test list prepares the window (PrepareNew or PrepareStored) and
+// shows it modally; "Старт теста" runs the test; "Результат" or "График" scores the run;
+// "Сохранить" stops a run still going, scores the run and closes the window with OK, and
+// the test list stores Result().
+//
+// For the run of a window (btnTstClick, the polling tick, the key hook, tmr1Timer), the
+// shell gives: Run() (the run record), the controls, SetRunLayout(bool) for the state of
+// the window during a run, the live chart (ResetLiveChart, AddLiveBar), ShowStimulus
+// pictures through imgSL/imgSR/imgS0, FillPortList, and takes StopRunIfGoing().
+#include <QDate>
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+#include "records/chartdata.h"
+#include "records/datapsy.h"
+#include "records/resultchart.h"
+#include "records/testprint.h"
+#include "store/common/patientfacts.h"
+#include "store/common/testrun.h"
+
+class QChartView;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimeEdit;
+class QWebEngineView;
+
+namespace vel {
+
+class DeviceListProvider;
+
+// What the test list stores of a window closed with OK (the test table's record less
+// IDX and TYPE, which the list knows).
+struct WindowResult {
+    QDate Date;
+    QString Time;          // as the TIME field holds it
+    QString Conclusion;    // ConclusionText
+    QString DataPsy;       // the run record in the DATAPSY format
+};
+
+class TestWindow : public QDialog {
+    Q_OBJECT
+public:
+    enum Tab { TestTab = 0, ResultTab = 1, ChartTab = 2 };
+
+    ~TestWindow() override;
+
+    TestType Test() const { return m_test; }
+    TTestRun &Run() { return m_run; }
+    const TTestRun &Run() const { return m_run; }
+    const QString &ConclusionText() const { return m_conclusion; }
+    const PatientFacts &Patient() const { return m_patient; }
+
+    // ---- opening, for the test list ----
+    // A new test: caption, today's date and the time of now, empty run record, blank
+    // browser, empty charts, no conclusion, tab "Тест".
+    void PrepareNew(const QString &caption, const PatientFacts &patient);
+    // A stored test: its date, time and raw data. The time and the raw data are checked
+    // first; when either does not fit, `error` says why, the window is left as it was and
+    // the result is false.
+    bool PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
+                       const QString &timeText, const QString &dataPsy, QString &error);
+    WindowResult Result() const;
+
+    // ---- the protocol browser ----
+    // Shows a protocol: HTML in code page 1251, read as the browser reads such a file.
+    void LoadProtocol(const QByteArray &cp1251Html);
+    void ShowBlankProtocol();
+    // A protocol is loaded (what the browser shows is a document worth printing).
+    bool HasProtocol() const { return m_hasProtocol; }
+    // Waits until the browser has finished loading what it was given; false on a time-out.
+    bool WaitForProtocol(int timeoutMs);
+
+    // ---- for the run of the window ----
+    // The window during a run: result tabs hidden, no close or minimise button, btnQit,
+    // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled; false puts everything back.
+    void SetRunLayout(bool running);
+    bool InRunLayout() const { return m_runLayout; }
+    void ResetLiveChart(int answerTime);
+    void AddLiveBar(int presentation, int height);
+    // Fills cbb_pult with the machine's serial ports, keeping the selected port when it
+    // is still there (else the first entry).
+    void FillPortList(DeviceListProvider &devices);
+
+    // ---- printing seams ----
+    void SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser);
+    void SetPrintTimeoutMs(int ms) { m_printTimeoutMs = ms; }
+
+    // ---- the controls, by their names ----
+    QTabWidget *pgc1() const { return m_pgc1; }
+    QWebEngineView *wbRep() const { return m_wbRep; }
+    QChartView *chtL() const { return m_chtL; }
+    QChartView *chtR() const { return m_chtR; }
+    QChartView *ChartLR() const { return m_chartLR; }
+    QPushButton *btnTst() const { return m_btnTst; }
+    QPushButton *btnSave() const { return m_btnSave; }
+    QPushButton *btnPrnR() const { return m_btnPrnR; }
+    QPushButton *btnQit() const { return m_btnQit; }
+    QLabel *lbl1() const { return m_lbl1; }
+    QDateEdit *dtpDataTest() const { return m_dtpDataTest; }
+    QTimeEdit *edtTime() const { return m_edtTime; }
+    QPlainTextEdit *mmo1() const { return m_mmo1; }
+    QLabel *lbl_pult() const { return m_lblPult; }
+    QComboBox *cbb_pult() const { return m_cbbPult; }
+    QLabel *lbl_status() const { return m_lblStatus; }
+    QLabel *lblTextHelp() const { return m_lblTextHelp; }
+    QLabel *ProgressLabel() const { return m_progress; }
+    QLabel *imgSL() const { return m_imgSL; }
+    QLabel *imgSR() const { return m_imgSR; }
+    QLabel *imgS0() const { return m_imgS0; }
+    QTimer &tmr1() { return m_tmr1; }
+    ResultChart &ChartL() { return *m_chartL; }
+    ResultChart &ChartR() { return *m_chartR; }
+    ResultChart &LiveChart() { return *m_liveChart; }
+
+public Q_SLOTS:
+    void pgc1Change();
+    void btnPrnRClick();
+    void btnQitClick();
+    // "Сохранить": a run still going is stopped first, the run is scored so that the
+    // conclusion is this run's, and the window closes with OK.
+    void btnSaveClick();
+    void reject() override;
+
+protected:
+    // What a window tells the shell when it binds its layout.
+    struct ShellSpec {
+        TestType Test = TestType::Choice;
+        QString ProgressLabelName;     // "ext_pred", "ext_rdo"
+        ChartData LeftLayout, RightLayout;
+        ResultChartStyle LeftStyle, RightStyle;
+        int WatchdogMs = 1000;         // tmr1's interval
+        QString ChartPageTitle;
+        std::vector<LegendRow> ChartPageLegend;
+    };
+
+    explicit TestWindow(QWidget *parent = nullptr);
+    // After setupUi: finds the shell's controls by name, sets their look and wires the
+    // handlers (FormCreate). A missing control is a fault of the layout and stops here.
+    void BindShell(const ShellSpec &spec);
+
+    // Scores the run record into the charts, the protocol and the conclusion; with no
+    // presentations it changes nothing. Called on every switch to a result tab and before
+    // the window closes with OK.
+    virtual void ScoreRun() = 0;
+    // Stops a run that is going on, as "Стоп теста" does but without its message, so
+    // that the window can close; does nothing otherwise. The run of the window provides it.
+    virtual void StopRunIfGoing() {}
+    // The window's own part of a tab change (the choice window's legend labels).
+    virtual void TabShown(int tab) { Q_UNUSED(tab); }
+
+    void SetConclusionText(const QString &text) { m_conclusion = text; }
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormShow();
+    void SelectTab(int tab);   // without running pgc1Change
+    void ResetForOpening(const QString &caption, const PatientFacts &patient);
+
+    TestType m_test = TestType::Choice;
+    TTestRun m_run;
+    QString m_conclusion;
+    PatientFacts m_patient;
+    bool m_storedTest = false;
+    bool m_openingPending = false;   // FormShow runs at the next show
+    bool m_hasProtocol = false;
+    bool m_protocolLoading = false;
+    bool m_runLayout = false;
+    int m_printTimeoutMs = 120000;
+    QString m_chartPageTitle;
+    std::vector<LegendRow> m_chartPageLegend;
+    std::unique_ptr<PrinterChooser> m_chooser;
+    QTimer m_tmr1;
+
+    QTabWidget *m_pgc1 = nullptr;
+    QWebEngineView *m_wbRep = nullptr;
+    QChartView *m_chtL = nullptr;
+    QChartView *m_chtR = nullptr;
+    QChartView *m_chartLR = nullptr;
+    QPushButton *m_btnTst = nullptr;
+    QPushButton *m_btnSave = nullptr;
+    QPushButton *m_btnPrnR = nullptr;
+    QPushButton *m_btnQit = nullptr;
+    QLabel *m_lbl1 = nullptr;
+    QDateEdit *m_dtpDataTest = nullptr;
+    QTimeEdit *m_edtTime = nullptr;
+    QPlainTextEdit *m_mmo1 = nullptr;
+    QLabel *m_lblPult = nullptr;
+    QComboBox *m_cbbPult = nullptr;
+    QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblTextHelp = nullptr;
+    QLabel *m_progress = nullptr;
+    QLabel *m_imgSL = nullptr;
+    QLabel *m_imgSR = nullptr;
+    QLabel *m_imgS0 = nullptr;
+    std::unique_ptr<ResultChart> m_chartL, m_chartR, m_liveChart;
+};
+
+} // namespace vel

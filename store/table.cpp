@@ -1,0 +1,845 @@
+#include "store/table.h"
+
+#include "store/common/config.h"
+#include "store/common/paths.h"
+#include "store/common/text.h"
+#include "store/dbf/codec.h"
+#include "store/dbf/store.h"
+#include "store/expr/expression.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+
+namespace vel {
+
+using namespace dbf;
+
+class TableImpl {
+public:
+    explicit TableImpl(Table *table) : q(table) {}
+
+    enum class State { Browse, Edit, Insert };
+
+    Table *q;
+    // configuration
+    QString folder, tableName;
+    TableLevel level = TableLevel::DBase7;
+    Storage storage = Storage::File;
+    OpenMode mode = OpenMode::Normal;
+    bool readOnly = false;
+    QVector<FieldDef> fieldDefs;
+    QVector<IndexDef> indexDefs;
+    FilterOptions options;
+    QString filterText;
+    bool filtered = true;
+    QString indexName;
+
+    // open state
+    std::shared_ptr<TableStore> store;
+    std::unique_ptr<Expression> filter;
+    TagIndex *tag = nullptr;
+    int recNo = 0;                 // current record, 0 when there is none
+    bool bof = true, eof = true;
+    State state = State::Browse;
+    QByteArray buffer;             // the record being appended or edited
+    MemoEdits memoEdits;
+    int insertReturn = 0;          // the record to go back to when an append is cancelled
+
+    [[noreturn]] void fail(const QString &what) const
+    {
+        throw TableError(QStringLiteral("Таблица «%1»: %2").arg(displayName(), what));
+    }
+    QString displayName() const { return store ? store->path() : tableName; }
+
+    void requireOpen() const
+    {
+        if (!store)
+            fail(QStringLiteral("таблица не открыта"));
+    }
+    void requireWritable() const
+    {
+        requireOpen();
+        if (readOnly || !store->writable())
+            fail(QStringLiteral("таблица открыта только для чтения"));
+    }
+
+    int fieldIndexOrFail(const QString &name) const
+    {
+        requireOpen();
+        const int i = store->layout().indexOf(name);
+        if (i < 0)
+            fail(QStringLiteral("нет поля %1").arg(name));
+        return i;
+    }
+
+    bool filterOn() const { return filtered && filter; }
+
+    bool visible(int r) const
+    {
+        const uchar *rec = store->record(r);
+        return rec[0] != '*' && (!filterOn() || filter->Test(rec));
+    }
+
+    // ---- a filter "FIELD = n" on a numeric field walks the records its lookup gives ----
+    int lookupField = -1;
+    int64_t lookupValue = 0;
+    std::vector<int> cands;
+    uint64_t candsChanges = ~uint64_t(0);
+
+    void recognizeFilter()
+    {
+        lookupField = -1;
+        candsChanges = ~uint64_t(0);
+        QString name;
+        int64_t value;
+        if (!filter || !NumberLookup::Recognize(filterText, &name, &value))
+            return;
+        const int i = store->layout().indexOf(name);
+        if (i >= 0 && NumberLookup::Suits(store->layout().fields[i])) {
+            lookupField = i;
+            lookupValue = value;
+        }
+    }
+
+    // The records a walk in record order visits, or nullptr for all of them.
+    const std::vector<int> *candidates()
+    {
+        if (lookupField < 0 || !filterOn() || tag)
+            return nullptr;
+        if (candsChanges != store->changeCount()) {
+            cands = store->lookup(lookupField)->candidates(lookupValue);
+            candsChanges = store->changeCount();
+        }
+        return &cands;
+    }
+
+    // ---- order: record order, or the selected tag's ----
+    // In a tag the cursor `tc` marks the current record's place; it is found again by
+    // key and record number whenever the records changed since it was set.
+    TagCursor tc;
+    bool tcValid = false;      // tc was set for recNo at cursorChanges
+    bool tcExact = false;      // tc is on recNo itself, not on the entry after its place
+    uint64_t cursorChanges = 0;
+
+    void placeTag()
+    {
+        store->prepareTags();
+        tcExact = tag->Locate(tc, quint32(recNo), store->record(recNo));
+        tcValid = true;
+        cursorChanges = store->changeCount();
+    }
+    bool tagPlaced() const { return tcValid && cursorChanges == store->changeCount(); }
+
+    void setCurrent(int r)
+    {
+        recNo = r;
+        if (tag) {
+            tcValid = true;
+            tcExact = true;
+            cursorChanges = store->changeCount();
+        }
+    }
+
+    // Whether the current record is in the order (a later duplicate of a unique tag is not).
+    bool inOrder()
+    {
+        if (!tag)
+            return true;
+        if (recNo <= 0)
+            return false;
+        if (!tagPlaced())
+            placeTag();
+        return tcExact;
+    }
+
+    // The first (step 1) or last (step -1) visible record; 0 when there is none.
+    int findEnd(int step)
+    {
+        if (const std::vector<int> *c = candidates()) {
+            const int n = int(c->size());
+            for (int i = step > 0 ? 0 : n - 1; i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
+        if (!tag) {
+            const int n = store->count();
+            for (int r = step > 0 ? 1 : n; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        store->prepareTags();
+        bool on = step > 0 ? tag->First(tc) : tag->Last(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
+    }
+
+    // The visible record after (step 1) or before (step -1) the current one's place.
+    int findStep(int step)
+    {
+        if (const std::vector<int> *c = candidates()) {
+            const auto at = std::lower_bound(c->begin(), c->end(), recNo);
+            int i = int(at - c->begin());
+            if (step > 0 && at != c->end() && *at == recNo)
+                ++i;
+            else if (step < 0)
+                --i;
+            for (const int n = int(c->size()); i >= 0 && i < n; i += step)
+                if (visible((*c)[size_t(i)]))
+                    return (*c)[size_t(i)];
+            return 0;
+        }
+        if (!tag) {
+            const int n = store->count();
+            for (int r = recNo + step; r >= 1 && r <= n; r += step)
+                if (visible(r))
+                    return r;
+            return 0;
+        }
+        if (!tagPlaced())
+            placeTag();
+        bool on;
+        if (step > 0)
+            on = tcExact ? tag->Next(tc) : tc.recNo() != 0;
+        else
+            on = tag->Prior(tc);
+        while (on && !visible(int(tc.recNo())))
+            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        tcValid = false;
+        return on ? int(tc.recNo()) : 0;
+    }
+
+    // ---- moves ----
+    // The first (step 1) or last (step -1) visible record; bof or eof as TDataSet sets them.
+    bool moveEnd(int step)
+    {
+        checkBrowse();
+        store->noticeChanges(false);
+        const int r = findEnd(step);
+        if (r > 0)
+            setCurrent(r);
+        else
+            recNo = 0;
+        bof = step > 0 || r == 0;
+        eof = step < 0 || r == 0;
+        return r > 0;
+    }
+    bool moveFirst() { return moveEnd(1); }
+    bool moveLast() { return moveEnd(-1); }
+
+    bool moveBy(int step)
+    {
+        checkBrowse();
+        store->noticeChanges(false);
+        if (recNo <= 0 || recNo > store->count()) {
+            bof = eof = true;
+            return false;
+        }
+        const int r = findStep(step);
+        if (r == 0) {
+            if (step > 0)
+                eof = true;
+            else
+                bof = true;
+            return false;
+        }
+        setCurrent(r);
+        bof = eof = false;
+        return true;
+    }
+
+    // After the current record left the view: the next visible one, else the one before.
+    void settle()
+    {
+        if (recNo > 0 && recNo <= store->count()) {
+            if (visible(recNo) && inOrder()) {
+                bof = eof = false;
+                return;
+            }
+            int r = findStep(1);
+            if (r == 0)
+                r = findStep(-1);
+            if (r > 0) {
+                setCurrent(r);
+                bof = eof = false;
+                return;
+            }
+        }
+        moveFirst();
+    }
+
+    // ---- edits ----
+    void checkBrowse()
+    {
+        if (state != State::Browse)
+            post();
+    }
+
+    const uchar *currentRecord() const
+    {
+        if (!store)
+            return nullptr;
+        if (state != State::Browse)
+            return reinterpret_cast<const uchar *>(buffer.constData());
+        if (recNo > 0 && recNo <= store->count())
+            return store->record(recNo);
+        return nullptr;
+    }
+
+    void post()
+    {
+        if (state == State::Browse)
+            return;
+        if (state == State::Insert) {
+            const int r = store->append(buffer, memoEdits);
+            state = State::Browse;
+            buffer.clear();
+            memoEdits.clear();
+            recNo = r;
+            tcValid = false;
+            bof = eof = false;
+            emit q->afterScroll();
+        } else {
+            store->update(recNo, buffer, memoEdits);
+            state = State::Browse;
+            buffer.clear();
+            memoEdits.clear();
+        }
+    }
+
+    void compileFilter()
+    {
+        if (!store)
+            return;
+        if (filterText.trimmed().isEmpty()) {
+            filter.reset();
+            return;
+        }
+        filter = std::make_unique<Expression>(Expression::Filter(filterText, store->layout(), options));
+        recognizeFilter();
+    }
+
+    void selectTag()
+    {
+        if (indexName.isEmpty()) {
+            tag = nullptr;
+        } else {
+            TagIndex *t = store->tag(indexName);
+            if (!t)
+                fail(QStringLiteral("нет индекса %1").arg(indexName));
+            tag = t;
+        }
+        tcValid = false;
+    }
+
+    QString resolvedPath() const
+    {
+        QString name = SlashPath(tableName);
+        if (QFileInfo(name).suffix().isEmpty())
+            name += QStringLiteral(".dbf");
+        QString dir = SlashPath(folder);
+        QString joined = dir.isEmpty() ? name : dir + (dir.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
+        return QFileInfo(ResolvePath(joined)).absoluteFilePath();
+    }
+};
+
+Table::Table(QObject *parent) : QObject(parent), d(std::make_unique<TableImpl>(this)) {}
+
+Table::~Table()
+{
+    if (d->store) {
+        d->state = TableImpl::State::Browse;
+        d->store->detach();
+    }
+}
+
+void Table::setFolder(const QString &folder) { d->folder = folder; }
+QString Table::folder() const { return d->folder; }
+void Table::setTableName(const QString &name) { d->tableName = name; }
+QString Table::tableName() const { return d->tableName; }
+void Table::setLevel(TableLevel level) { d->level = level; }
+TableLevel Table::level() const { return d->store ? d->store->layout().level : d->level; }
+void Table::setStorage(Storage storage) { d->storage = storage; }
+void Table::setOpenMode(OpenMode mode) { d->mode = mode; }
+void Table::setReadOnly(bool readOnly) { d->readOnly = readOnly; }
+void Table::setFieldDefs(const QVector<FieldDef> &fields) { d->fieldDefs = fields; }
+void Table::setIndexDefs(const QVector<IndexDef> &indexes) { d->indexDefs = indexes; }
+FilterOptions Table::filterOptions() const { return d->options; }
+
+void Table::setFilterOptions(const FilterOptions &options)
+{
+    d->options = options;
+    if (d->store && d->filter) {
+        d->compileFilter();
+        d->moveFirst();
+        emit afterScroll();
+    }
+}
+
+void Table::open()
+{
+    if (d->store)
+        return;
+    emit beforeOpen();
+    if (d->tableName.isEmpty())
+        throw TableError(QStringLiteral("Не задано имя таблицы"));
+    std::shared_ptr<TableStore> store;
+    if (d->storage == Storage::Memory) {
+        const RecordLayout layout = MakeLayout(d->fieldDefs, d->level, true, d->tableName);
+        store = TableStore::CreateMemory(d->tableName, layout, d->indexDefs);
+    } else {
+        OpenRequest request;
+        request.path = d->resolvedPath();
+        request.writable = !d->readOnly;
+        request.create = d->mode != OpenMode::Normal;
+        request.level = d->level;
+        request.fields = d->fieldDefs;
+        request.indexes = d->indexDefs;
+        store = TableStore::OpenFile(request);
+    }
+    store->attach();
+    d->store = store;
+    try {
+        d->compileFilter();
+        d->selectTag();
+    } catch (...) {
+        d->filter.reset();
+        d->tag = nullptr;
+        d->store->detach();
+        d->store.reset();
+        throw;
+    }
+    d->state = TableImpl::State::Browse;
+    d->moveFirst();
+    emit afterScroll();
+}
+
+void Table::close()
+{
+    if (!d->store)
+        return;
+    try {
+        d->checkBrowse();
+    } catch (...) {
+        d->state = TableImpl::State::Browse;
+        d->store->detach();
+        d->store.reset();
+        d->filter.reset();
+        d->tag = nullptr;
+        d->recNo = 0;
+        throw;
+    }
+    d->store->detach();
+    d->store.reset();
+    d->filter.reset();
+    d->tag = nullptr;
+    d->recNo = 0;
+    d->bof = d->eof = true;
+}
+
+bool Table::isOpen() const { return d->store != nullptr; }
+QString Table::filePath() const { return d->store && !d->store->isMemory() ? d->store->path() : QString(); }
+
+QVector<FieldDef> Table::fields() const
+{
+    QVector<FieldDef> out;
+    if (!d->store) {
+        return d->fieldDefs;
+    }
+    for (const FieldLayout &f : d->store->layout().fields)
+        out.append(FieldDef{f.name, f.type, f.width, f.decimals});
+    return out;
+}
+
+int Table::fieldIndex(const QString &name) const
+{
+    if (!d->store) {
+        for (int i = 0; i < d->fieldDefs.size(); ++i)
+            if (d->fieldDefs[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
+    return d->store->layout().indexOf(name);
+}
+
+void Table::setFilter(const QString &expression)
+{
+    if (d->store) {
+        std::unique_ptr<Expression> compiled;
+        if (!expression.trimmed().isEmpty())
+            compiled = std::make_unique<Expression>(Expression::Filter(expression, d->store->layout(), d->options));
+        d->checkBrowse();
+        d->filterText = expression;
+        d->filter = std::move(compiled);
+        d->recognizeFilter();
+        d->moveFirst();
+        emit afterScroll();
+        return;
+    }
+    if (!expression.trimmed().isEmpty() && !d->fieldDefs.isEmpty()) {
+        // Checked against the defined fields now; compiled against the file's at open.
+        RecordLayout layout;
+        bool haveLayout = true;
+        try {
+            layout = MakeLayout(d->fieldDefs, d->level, d->storage == Storage::Memory, d->tableName);
+        } catch (const TableError &) {
+            haveLayout = false;
+        }
+        if (haveLayout)
+            (void)Expression::Filter(expression, layout, d->options);
+    }
+    d->filterText = expression;
+}
+
+QString Table::filter() const { return d->filterText; }
+
+void Table::setFiltered(bool on)
+{
+    if (d->filtered == on)
+        return;
+    d->filtered = on;
+    if (d->store) {
+        d->moveFirst();
+        emit afterScroll();
+    }
+}
+
+bool Table::filtered() const { return d->filtered; }
+
+void Table::setIndexName(const QString &tag)
+{
+    if (!d->store) {
+        d->indexName = tag;
+        return;
+    }
+    d->checkBrowse();
+    const QString before = d->indexName;
+    d->indexName = tag;
+    try {
+        d->selectTag();
+    } catch (...) {
+        d->indexName = before;
+        d->selectTag();
+        throw;
+    }
+    d->settle();
+    emit afterScroll();
+}
+
+QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? QString() : d->indexName); }
+
+int Table::exactRecordCount()
+{
+    if (!d->store)
+        return 0;
+    d->store->noticeChanges(false);
+    int n = 0;
+    if (const std::vector<int> *c = d->candidates()) {
+        for (int r : *c)
+            n += d->visible(r) ? 1 : 0;
+    } else if (d->tag) {
+        d->store->prepareTags();
+        TagCursor c;
+        for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
+            n += d->visible(int(c.recNo())) ? 1 : 0;
+    } else {
+        const int count = d->store->count();
+        for (int r = 1; r <= count; ++r)
+            n += d->visible(r) ? 1 : 0;
+    }
+    return n;
+}
+
+int Table::physicalRecordCount()
+{
+    if (!d->store)
+        return 0;
+    d->store->noticeChanges(false);
+    return d->store->count();
+}
+
+bool Table::first()
+{
+    if (!d->store)
+        return false;
+    const bool found = d->moveFirst();
+    emit afterScroll();
+    return found;
+}
+
+bool Table::next()
+{
+    if (!d->store)
+        return false;
+    const bool moved = d->moveBy(1);
+    if (moved)
+        emit afterScroll();
+    return moved;
+}
+
+bool Table::eof() const { return !d->store || d->eof; }
+bool Table::bof() const { return !d->store || d->bof; }
+bool Table::findFirst() { return first(); }
+
+bool Table::findLast()
+{
+    if (!d->store)
+        return false;
+    const bool found = d->moveLast();
+    emit afterScroll();
+    return found;
+}
+
+bool Table::findNext() { return next(); }
+
+bool Table::findPrior()
+{
+    if (!d->store)
+        return false;
+    const bool moved = d->moveBy(-1);
+    if (moved)
+        emit afterScroll();
+    return moved;
+}
+
+bool Table::isEmpty()
+{
+    if (!d->store)
+        return true;
+    d->store->noticeChanges(false);
+    return d->findEnd(1) == 0;
+}
+
+int Table::recNo() const
+{
+    if (!d->store || d->state == TableImpl::State::Insert)
+        return 0;
+    return d->recNo;
+}
+
+bool Table::goToRecNo(int recNo)
+{
+    if (!d->store)
+        return false;
+    d->checkBrowse();
+    d->store->noticeChanges(false);
+    if (recNo < 1 || recNo > d->store->count() || !d->visible(recNo))
+        return false;
+    const int before = d->recNo;
+    d->recNo = recNo;
+    d->tcValid = false;
+    if (!d->inOrder()) {
+        d->recNo = before;
+        d->tcValid = false;
+        return false;
+    }
+    d->bof = d->eof = false;
+    emit afterScroll();
+    return true;
+}
+
+void Table::append()
+{
+    d->requireWritable();
+    d->checkBrowse();
+    d->buffer = QByteArray(d->store->layout().recordLength, ' ');
+    BlankRecord(d->store->layout(), reinterpret_cast<uchar *>(d->buffer.data()));
+    d->memoEdits.clear();
+    d->insertReturn = d->recNo;
+    d->state = TableImpl::State::Insert;
+}
+
+void Table::edit()
+{
+    d->requireWritable();
+    if (d->state != TableImpl::State::Browse)
+        return;
+    d->store->noticeChanges(false);
+    if (d->recNo <= 0 || d->recNo > d->store->count())
+        d->fail(QStringLiteral("нет текущей записи для правки"));
+    d->store->rereadRecord(d->recNo);
+    const uchar *rec = d->store->record(d->recNo);
+    d->buffer = QByteArray(reinterpret_cast<const char *>(rec), d->store->layout().recordLength);
+    d->memoEdits.clear();
+    d->state = TableImpl::State::Edit;
+}
+
+void Table::post()
+{
+    if (!d->store)
+        return;
+    d->post();
+}
+
+void Table::cancel()
+{
+    if (!d->store || d->state == TableImpl::State::Browse)
+        return;
+    const bool inserting = d->state == TableImpl::State::Insert;
+    d->state = TableImpl::State::Browse;
+    d->buffer.clear();
+    d->memoEdits.clear();
+    if (inserting) {
+        d->recNo = d->insertReturn;
+        d->settle();
+        emit afterScroll();
+    }
+}
+
+void Table::deleteRecord()
+{
+    d->requireWritable();
+    if (d->state == TableImpl::State::Insert) {
+        cancel();
+        return;
+    }
+    d->state = TableImpl::State::Browse;
+    d->buffer.clear();
+    d->memoEdits.clear();
+    d->store->noticeChanges(false);
+    if (d->recNo <= 0 || d->recNo > d->store->count() || !d->visible(d->recNo))
+        d->fail(QStringLiteral("нет текущей записи для удаления"));
+    emit beforeDelete();
+    if (!d->store || d->recNo <= 0)
+        return;
+    QByteArray rec(reinterpret_cast<const char *>(d->store->record(d->recNo)), d->store->layout().recordLength);
+    rec[0] = '*';
+    d->store->update(d->recNo, rec, {});
+    d->settle();
+    emit afterScroll();
+}
+
+void Table::refresh()
+{
+    if (!d->store)
+        return;
+    d->checkBrowse();
+    d->store->noticeChanges(true);
+    d->store->rereadRecord(d->recNo);
+    d->settle();
+    emit afterScroll();
+}
+
+void Table::appendRecord(const QVariantList &values)
+{
+    append();
+    try {
+        const auto &fields = d->store->layout().fields;
+        for (int i = 0; i < values.size() && i < fields.size(); ++i)
+            if (!values[i].isNull())
+                setValue(fields[i].name, values[i]);
+        post();
+    } catch (...) {
+        cancel();
+        throw;
+    }
+}
+
+void Table::emptyTable()
+{
+    d->requireWritable();
+    d->state = TableImpl::State::Browse;
+    d->buffer.clear();
+    d->memoEdits.clear();
+    d->store->removeAll();
+    d->recNo = 0;
+    d->moveFirst();
+    emit afterScroll();
+}
+
+bool Table::isEditing() const { return d->state != TableImpl::State::Browse; }
+
+QVariant Table::value(const QString &field) const
+{
+    const int i = d->fieldIndexOrFail(field);
+    const FieldLayout &f = d->store->layout().fields[i];
+    if (IsMemoType(f.type)) {
+        const QString text = memoText(field);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    const uchar *rec = d->currentRecord();
+    if (!rec)
+        return QVariant();
+    return DecodeField(f, d->store->layout().level, rec);
+}
+
+QString Table::asString(const QString &field) const
+{
+    const QVariant v = value(field);
+    if (v.isNull())
+        return QString();
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return Config().AppFormatSettings.toString(v.toDate(), QLocale::ShortFormat);
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'f', d->store->layout().fields[d->store->layout().indexOf(field)].decimals);
+    default:
+        return v.toString();
+    }
+}
+
+int Table::asInteger(const QString &field) const
+{
+    const QVariant v = value(field);
+    if (v.typeId() == QMetaType::Double)
+        return int(v.toDouble());
+    return v.toInt();
+}
+
+QDate Table::asDate(const QString &field) const
+{
+    const QVariant v = value(field);
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().date();
+    return v.typeId() == QMetaType::QDate ? v.toDate() : QDate();
+}
+
+bool Table::asBoolean(const QString &field) const { return value(field).toBool(); }
+
+QString Table::memoText(const QString &field) const
+{
+    const int i = d->fieldIndexOrFail(field);
+    const FieldLayout &f = d->store->layout().fields[i];
+    if (!IsMemoType(f.type))
+        return asString(field);
+    if (d->state != TableImpl::State::Browse && d->memoEdits.contains(i))
+        return FromCp1251(d->memoEdits.value(i));
+    const uchar *rec = d->currentRecord();
+    if (!rec)
+        return QString();
+    return FromCp1251(d->store->memo(i, rec));
+}
+
+bool Table::isNull(const QString &field) const { return value(field).isNull(); }
+
+void Table::setValue(const QString &field, const QVariant &value)
+{
+    const int i = d->fieldIndexOrFail(field);
+    if (d->state == TableImpl::State::Browse)
+        d->fail(QStringLiteral("запись не в режиме правки (поле %1)").arg(field));
+    const FieldLayout &f = d->store->layout().fields[i];
+    if (IsMemoType(f.type)) {
+        d->memoEdits.insert(i, value.isNull() ? QByteArray() : ToCp1251(value.toString()));
+        return;
+    }
+    try {
+        EncodeField(f, d->store->layout().level, reinterpret_cast<uchar *>(d->buffer.data()), value);
+    } catch (const TableError &e) {
+        d->fail(e.message());
+    }
+}
+
+bool Table::isDeleted() const
+{
+    const uchar *rec = d->currentRecord();
+    return rec && rec[0] == '*';
+}
+
+} // namespace vel
