@@ -1,8 +1,8 @@
 #pragma once
-// The run part of the choice test window: binds a ChoiceRun to the window's controls,
-// and owns what a run needs besides them: the console link, the key hook, the polling
-// thread TRS232Thread. The window creates it once with its controls and calls
-// btnTstClick and tmr1Timer from its handlers; everything else follows from the run.
+// The run part of the choice test window: binds a ChoiceRun to the window's controls and
+// owns what a run needs besides them: the console link, the key hook, the polling thread
+// TRS232Thread. TFormPsy creates it once; "Старт теста" calls btnTstClick, the window's
+// tmr1 calls tmr1Timer, and closing or saving the window calls StopQuietly.
 #include <QObject>
 #include <QString>
 
@@ -11,48 +11,16 @@
 
 #include "choice/choicerun.h"
 
-class QChartView;
-class QComboBox;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QTabWidget;
-class QTimer;
-class QWidget;
-class QBarSet;
-class QBarCategoryAxis;
-
 namespace vel {
 class ConsoleLink;
 class DeviceListProvider;
+class TestWindow;
 }
 
 namespace vel::choice {
 
 class KeyHook;
 class TRS232Thread;
-
-// The controls of the test window that a run uses, by their names in the window.
-struct ChoiceRunControls {
-    QWidget *window = nullptr;
-    QTabWidget *pgc1 = nullptr;         // tabs "Тест", "Результат", "График"
-    QPushButton *btnTst = nullptr;
-    QPushButton *btnSave = nullptr;
-    QPushButton *btnQit = nullptr;
-    QPushButton *btnPrnR = nullptr;
-    QWidget *dtpDataTest = nullptr;
-    QWidget *lbl1 = nullptr;
-    QComboBox *cbb_pult = nullptr;
-    QLabel *lbl_status = nullptr;
-    QPlainTextEdit *mmo1 = nullptr;
-    QLabel *lblTextHelp = nullptr;
-    QLabel *ext_pred = nullptr;         // progress of the run
-    QLabel *imgSL = nullptr;            // green triangle, point up
-    QLabel *imgSR = nullptr;            // red triangle, point down
-    QLabel *imgS0 = nullptr;            // blank
-    QChartView *ChartLR = nullptr;      // live chart
-    QTimer *tmr1 = nullptr;             // console watchdog
-};
 
 inline const QString StartCaption = QStringLiteral("Старт теста");
 inline const QString StopCaption = QStringLiteral("Стоп теста");
@@ -63,7 +31,7 @@ inline const QString FinishedText =
 class ChoiceRunner : public QObject, private ChoiceRunView {
     Q_OBJECT
 public:
-    ChoiceRunner(TTestRun &record, const ChoiceRunControls &controls, QObject *parent = nullptr);
+    explicit ChoiceRunner(TestWindow &window);
     ~ChoiceRunner() override;
 
     // The text of the main window's "Число предъявлений" field, read at each start.
@@ -78,9 +46,6 @@ public:
     // Stops a run going on without the closing message (the window is closing).
     void StopQuietly() { m_run.StopRun(true); }
 
-    // Fills the port list with the machine's serial ports, keeping the selection.
-    void FillPortList();
-
     bool Running() const { return m_run.Running(); }
     const ChoiceRun &Run() const { return m_run; }
     TRS232Thread &Thread() { return *m_thread; }
@@ -89,9 +54,6 @@ public:
 Q_SIGNALS:
     // A run has stopped and its record is written.
     void runStopped();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // ChoiceRunView
@@ -107,11 +69,7 @@ private:
     void LeaveRun() override;
     void RunFinished(bool quiet) override;
 
-    void PrepareLiveChart();
-    void SetRunControlsEnabled(bool on);
-    void SetTitleBarButtons(bool on);
-
-    ChoiceRunControls m_c;
+    TestWindow &m_window;
     std::unique_ptr<ConsoleLink> m_link;
     SystemRunClock m_clock;
     ChoiceRun m_run;
@@ -120,9 +78,6 @@ private:
     std::unique_ptr<DeviceListProvider> m_systemDevices;
     DeviceListProvider *m_devices = nullptr;
     std::function<QString()> m_plannedCountText;
-    QBarSet *m_liveBars = nullptr;
-    QBarCategoryAxis *m_liveAxis = nullptr;
-    Qt::WindowFlags m_savedFlags;
 };
 
 } // namespace vel::choice

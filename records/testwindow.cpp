@@ -18,6 +18,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include "console/discovery.h"
 #include "store/common/config.h"
@@ -331,11 +332,14 @@ void TestWindow::SetRunLayout(bool running)
                        static_cast<QWidget *>(m_dtpDataTest), static_cast<QWidget *>(m_lbl1),
                        static_cast<QWidget *>(m_cbbPult)})
         w->setEnabled(!running);
-    const bool visible = isVisible();
-    setWindowFlag(Qt::WindowCloseButtonHint, !running);
-    setWindowFlag(Qt::WindowMinimizeButtonHint, !running);
-    if (visible)
-        show();
+    // Changed on the native window in place: setWindowFlag would hide the window, and
+    // hiding a modal dialog ends its modal loop as a cancel.
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowCloseButtonHint, !running);
+    flags.setFlag(Qt::WindowMinimizeButtonHint, !running);
+    overrideWindowFlags(flags);
+    if (QWindow *native = windowHandle())
+        native->setFlags(flags);
 }
 
 void TestWindow::ResetLiveChart(int answerTime)

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
 #include <QWindow>
 
 #include <algorithm>
@@ -23,7 +25,7 @@
 #include <unistd.h>
 
 #include "choice/rs232thread.h"
-#include "tests/choice/standinwindow.h"
+#include "tests/choice/choicewindow.h"
 #include "tests/choice/xdriver.h"
 
 using namespace choicetest;
@@ -65,12 +67,14 @@ struct RunFigures {
 };
 
 // One run of `planned` presentations; `presses` (may be empty) are made by the presser.
-RunFigures Run(StandInWindow &w, ChoiceRunner &runner, TTestRun &record, int planned, int idleMs,
-               std::vector<Press> *presses, bool *colourMismatch)
+RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *presses, bool *colourMismatch)
 {
-    runner.SetPlannedCountText([planned] { return QString::number(planned); });
+    ChoiceRunner &runner = w.Runner();
+    const TTestRun &record = w.Record();
+    w.SetPlannedCount(planned);
     runner.Thread().SetIdleMs(idleMs);
-    const QPoint sample = w.c.imgSL->mapToGlobal(QPoint(w.c.imgSL->width() / 2, w.c.imgSL->height() / 2));
+    QLabel *image = w.window.imgSL();
+    const QPoint sample = image->mapToGlobal(QPoint(image->width() / 2, image->height() / 2));
 
     std::atomic<double> presserCpu{0};
     std::atomic<bool> stop{false};
@@ -95,12 +99,13 @@ RunFigures Run(StandInWindow &w, ChoiceRunner &runner, TTestRun &record, int pla
             presserCpu = ThreadCpuMs();
         });
     }
-    MessageWatcher watcher;
+    MessageWatcher &watcher = w.watcher;
+    watcher.messages.clear();
     const double cpu0 = ProcessCpuMs();
     const quint64 ticks0 = runner.Thread().TicksRun();
     QElapsedTimer wall;
     wall.start();
-    runner.btnTstClick();
+    w.window.btnTst()->click();
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
@@ -146,14 +151,13 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
+    if (getuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int planned = argc > 1 ? std::clamp(atoi(argv[1]), 1, 200) : 30;
 
-    StandInWindow w;
-    TTestRun record;
-    FixedDevices devices;   // no console: the keyboard alone
-    ChoiceRunner runner(record, w.c);
-    runner.SetDeviceList(&devices);
+    ChoiceWindow w;   // no console on its device list: the keyboard alone
     w.window.show();
     w.window.activateWindow();
     QElapsedTimer t;
@@ -189,7 +193,8 @@ int main(int argc, char **argv)
     }
 
     bool mismatch = false;
-    const RunFigures timed = Run(w, runner, record, planned, TRS232Thread::DefaultIdleMs, &presses, &mismatch);
+    const RunFigures timed = Run(w, planned, TRS232Thread::DefaultIdleMs, &presses, &mismatch);
+    const TTestRun record = w.Record();
     std::vector<double> errors;
     int missing = 0;
     for (const Press &p : presses) {
@@ -217,8 +222,7 @@ int main(int argc, char **argv)
                 median, worst, meanSigned,
                 (median <= 1 && worst <= 3 && missing == 0 && !mismatch) ? "met" : "NOT MET");
 
-    TTestRun idleRecord;
-    const RunFigures busy = Run(w, runner, idleRecord, 3, 0, nullptr, nullptr);
+    const RunFigures busy = Run(w, 3, 0, nullptr, nullptr);
     std::printf("program CPU per second of run: %.0f ms with a %d ms wait between ticks (%.0f ticks/s); "
                 "%.0f ms asking again at once (%.0f ticks/s)\n",
                 timed.cpuMs * 1000 / timed.wallMs, TRS232Thread::DefaultIdleMs, timed.ticks * 1000 / timed.wallMs,

@@ -2,7 +2,9 @@
 // presses made through the XTest extension at chosen moments after the stimulus is seen,
 // and runs answered by velmora-consolesim, a person pressing its buttons when its lights
 // come on. The stored raw data, its answer times and its conclusion are checked.
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -14,7 +16,7 @@
 #include "choice/choicescore.h"
 #include "choice/rs232thread.h"
 #include "records/datapsy.h"
-#include "standinwindow.h"
+#include "choicewindow.h"
 #include "xdriver.h"
 
 using namespace choicetest;
@@ -22,37 +24,42 @@ using xdriver::XDriver;
 
 namespace {
 
-// A twelve-year-old on the test day: norms 408..604 ms.
-const PatientFacts Patient{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2012, 3, 1)};
-const QDate TestDay(2024, 6, 1);
+// A twelve-year-old: norms 408..604 ms.
+const PatientFacts Patient{QStringLiteral("Иванов Иван"), QStringLiteral("м"),
+                           QDate::currentDate().addYears(-12).addMonths(-3)};
 
-// The window and its run part on the screen, keyboard or console.
-struct Screen {
-    explicit Screen(const QList<SerialDevice> &present = {})
-    {
-        devices.list.devices = present;
-        runner.SetDeviceList(&devices);
-        w.window.show();
-        w.window.activateWindow();
-    }
-    bool Ready()
-    {
-        if (!QTest::qWaitForWindowActive(&w.window))
-            return false;
-        const QPoint centre = w.window.mapToGlobal(w.window.rect().center());
-        XDriver().MovePointer(centre.x(), centre.y());
-        return true;
-    }
-    QPoint StimulusPoint() const
-    {
-        return w.c.imgSL->mapToGlobal(QPoint(w.c.imgSL->width() / 2, w.c.imgSL->height() / 2));
-    }
-    StandInWindow w;
-    TTestRun record;
-    FixedDevices devices;
-    ChoiceRunner runner{record, w.c};
-    MessageWatcher watcher;
-};
+// Opens the window modally as the test list does, starts the run when the window is
+// active (`started` is told where the stimulus appears), answers the closing message and
+// presses "Сохранить" when the run is over. The result of the modal loop; the window is
+// closed without OK after `limitMs` whatever happens.
+int RunModally(ChoiceWindow &f, int planned, const std::function<void(QPoint)> &started, int limitMs)
+{
+    f.SetPlannedCount(planned);
+    f.window.PrepareNew(QStringLiteral("Новая тест реакции выбора пациента: ") + Patient.Name, Patient);
+    bool clicked = false, saved = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!clicked) {
+            if (!f.window.isActiveWindow()) {
+                f.window.activateWindow();
+                return;
+            }
+            clicked = true;
+            const QPoint centre = f.window.mapToGlobal(f.window.rect().center());
+            XDriver().MovePointer(centre.x(), centre.y());
+            QLabel *image = f.window.imgSL();
+            if (started)
+                started(image->mapToGlobal(QPoint(image->width() / 2, image->height() / 2)));
+            f.window.btnTst()->click();
+        } else if (!saved && !f.Runner().Running() && !f.watcher.messages.isEmpty()) {
+            saved = true;
+            f.window.btnSave()->click();
+        }
+    });
+    poll.start(20);
+    QTimer::singleShot(limitMs, &f.window, [&] { f.window.reject(); });
+    return f.window.exec();
+}
 
 // Presses of one presentation, made when its stimulus is seen: the hand that the
 // stimulus asks for after `correctMs`, and the other hand after `otherMs` (0: not).
@@ -196,25 +203,32 @@ private Q_SLOTS:
 
     void keyboardRunAnsweredWithRealKeyPresses()
     {
-        Screen s;
-        QVERIFY(s.Ready());
-        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
+        ChoiceWindow f;
         // Correct answers 290..330 ms after the stimulus; presentation 3 also gets a late
         // press of the other hand, after the correct one.
-        KeyPresser presser(s.StimulusPoint(), {{290, 0}, {310, 0}, {300, 700}, {330, 0}});
-        s.runner.btnTstClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 20000);
-        const std::vector<Made> made = presser.Wait();
-        QTRY_COMPARE(s.watcher.messages.size(), 1);
+        std::unique_ptr<KeyPresser> presser;
+        const int result = RunModally(f, 4, [&](QPoint stimulus) {
+            presser = std::make_unique<KeyPresser>(stimulus, QList<Plan>{{290, 0}, {310, 0}, {300, 700}, {330, 0}});
+        }, 30000);
+        QVERIFY(presser);
+        const std::vector<Made> made = presser->Wait();
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
 
-        QCOMPARE(int(s.record.DoneCount), 4);
+        // What the test list stores: the raw data as the run left it, and its conclusion.
+        const WindowResult stored = f.window.Result();
+        TTestRun record;
+        QString error;
+        QVERIFY2(LoadDataPsy(stored.DataPsy, TestType::Choice, record, error), qPrintable(error));
+        QCOMPARE(int(record.DoneCount), 4);
+        QCOMPARE(int(record.PlanCount), 4);
         QCOMPARE(int(made.size()), 4);
         auto storedAnswer = [](uint16_t stored) { return double(stored) - 1150; };
         for (int i = 1; i <= 4; ++i) {
             const Made &m = made[size_t(i - 1)];
-            QCOMPARE(int(s.record.Kinds[i]), m.green ? 1 : 2);
-            const uint16_t correct = m.green ? s.record.LeftTimes[i] : s.record.RightTimes[i];
-            const uint16_t other = m.green ? s.record.RightTimes[i] : s.record.LeftTimes[i];
+            QCOMPARE(int(record.Kinds[i]), m.green ? 1 : 2);
+            const uint16_t correct = m.green ? record.LeftTimes[i] : record.RightTimes[i];
+            const uint16_t other = m.green ? record.RightTimes[i] : record.LeftTimes[i];
             QVERIFY2(qAbs(storedAnswer(correct) - m.correct) <= 3,
                      qPrintable(QString("presentation %1: stored %2, pressed %3").arg(i).arg(correct).arg(m.correct)));
             if (m.other > 0)
@@ -224,11 +238,11 @@ private Q_SLOTS:
         }
         // Three correct reactions and a doublet (the other hand in time too); correct means
         // near 450 ms: within the norms of a 12-year-old.
-        const auto score = choice::ScoreRun(s.record, Patient, TestDay);
+        const auto score = choice::ScoreRun(record, Patient, QDate::currentDate());
         QVERIFY(score);
         QCOMPARE(score->Counts[2] + score->Counts[5], 3);
         QCOMPARE(score->Counts[3] + score->Counts[7], 1);
-        QCOMPARE(score->ConclusionText, QStringLiteral("нервные процессы в норме"));
+        QCOMPARE(stored.Conclusion, QStringLiteral("нервные процессы в норме"));
     }
 
     void runAnsweredByTheConsole()
@@ -236,43 +250,35 @@ private Q_SLOTS:
         ConsolePerson person({}, 280);
         const QString port = person.Port();
         QVERIFY(!port.isEmpty());
-        Screen s({ConsoleDevice(port)});
-        QVERIFY(s.Ready());
-        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
-        s.runner.btnTstClick();
-        QVERIFY(s.runner.Run().ConsoleFound());
-        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 25000);
-        QCOMPARE(int(s.record.DoneCount), 4);
+        ChoiceWindow f({ConsoleDevice(port)});
+        QCOMPARE(RunModally(f, 4, {}, 40000), int(QDialog::Accepted));
+        const TTestRun &record = f.Record();
+        QCOMPARE(int(record.DoneCount), 4);
         const QStringList presses = person.Presses();
         QCOMPARE(presses.size(), 4);
         for (int i = 1; i <= 4; ++i) {
             const QStringList parts = presses[i - 1].split(' ');
             const bool green = parts[1] == "green";
-            QCOMPARE(int(s.record.Kinds[i]), green ? 1 : 2);
-            QCOMPARE(int(green ? s.record.LeftTimes[i] : s.record.RightTimes[i]), parts[2].toInt() + 1150);
-            QCOMPARE(int(green ? s.record.RightTimes[i] : s.record.LeftTimes[i]), 3150);
+            QCOMPARE(int(record.Kinds[i]), green ? 1 : 2);
+            QCOMPARE(int(green ? record.LeftTimes[i] : record.RightTimes[i]), parts[2].toInt() + 1150);
+            QCOMPARE(int(green ? record.RightTimes[i] : record.LeftTimes[i]), 3150);
         }
-        QCOMPARE(choice::ScoreRun(s.record, Patient, TestDay)->ConclusionText,
-                 QStringLiteral("нервные процессы в норме"));
+        QCOMPARE(f.window.Result().Conclusion, QStringLiteral("нервные процессы в норме"));
     }
 
     void silentConsoleStoppedByTheWatchdog()
     {
         ConsolePerson person({"--silent-after", "2"}, 280);
-        Screen s({ConsoleDevice(person.Port())});
-        QVERIFY(s.Ready());
-        s.runner.SetPlannedCountText([] { return QStringLiteral("4"); });
-        s.runner.btnTstClick();
-        QVERIFY(s.runner.Run().ConsoleFound());
-        QTRY_VERIFY_WITH_TIMEOUT(!s.runner.Running(), 30000);
-        QTRY_COMPARE(s.watcher.messages.size(), 1);
+        ChoiceWindow f({ConsoleDevice(person.Port())});
+        QCOMPARE(RunModally(f, 4, {}, 40000), int(QDialog::Accepted));
+        QCOMPARE(f.watcher.messages.size(), 1);
         // Two answered; the third was asked for again and again and is not counted.
-        QCOMPARE(int(s.record.DoneCount), 2);
-        QCOMPARE(int(s.record.PlanCount), 4);
+        QCOMPARE(int(f.Record().DoneCount), 2);
+        QCOMPARE(int(f.Record().PlanCount), 4);
         QVERIFY(person.Count("silent") >= 4);
-        QCOMPARE(BuildDataPsy(s.record, TestType::Choice).count("\r\n"), 4 + 2 * 3);
+        QCOMPARE(f.window.Result().DataPsy.count("\r\n"), 4 + 2 * 3);
     }
 };
 
-QTEST_MAIN(TestChoiceXvfb)
+CHOICE_WINDOW_TEST_MAIN(TestChoiceXvfb)
 #include "test_choice_xvfb.moc"
