@@ -74,9 +74,9 @@ Tfrm::Tfrm(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Tfr
     SetUpControls();
     ConnectHandlers();
 
-    // The Windows build publishes here the passive DDE conversation of the screening
-    // suite ("HALVIK_DORNEL_Topic1", item "HALVIK_DORNEL_Items1"); nothing is ever
-    // exchanged through it and Linux has no counterpart.
+    // On Windows desktops the screening suite looks for a passive DDE conversation of this
+    // window ("HALVIK_DORNEL_Topic1", item "HALVIK_DORNEL_Items1") while it exists; nothing
+    // is ever exchanged through it. Linux has no DDE, so nothing is published here.
 
     // Loading the window opens its tables; the creation steps follow.
     m_db.Open();

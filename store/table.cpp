@@ -316,11 +316,10 @@ public:
     {
         if (!store)
             return;
-        if (filterText.trimmed().isEmpty()) {
+        if (filterText.trimmed().isEmpty())
             filter.reset();
-            return;
-        }
-        filter = std::make_unique<Expression>(Expression::Filter(filterText, store->layout(), options));
+        else
+            filter = std::make_unique<Expression>(Expression::Filter(filterText, store->layout(), options));
         recognizeFilter();
     }
 

@@ -190,7 +190,7 @@ int main(int argc, char **argv)
     dbPeople.close();
     pdb.close();
     dbfpsy.close();
-    std::printf("%-62s %9.2f ms\n", "close (index files written)", timer.nsecsElapsed() / 1e6);
+    std::printf("%-62s %9.2f ms\n", "close all three tables", timer.nsecsElapsed() / 1e6);
 
     struct rusage ru;
     getrusage(RUSAGE_SELF, &ru);

@@ -96,7 +96,9 @@ QString FormatNumber(const FieldLayout &f, const QVariant &value)
                                  .arg(value.toString(), FieldTitle(f)));
         return QString::number(v);
     }
-    const double d = value.toDouble(&ok);
+    double d = value.toDouble(&ok);
+    if (!ok && value.typeId() == QMetaType::QString)   // a decimal comma, as typed here
+        d = value.toString().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     if (!ok || !std::isfinite(d))
         throw TableError(QStringLiteral("«%1» — не число (поле %2)")
                              .arg(value.toString(), FieldTitle(f)));
@@ -115,9 +117,26 @@ QDate ToDate(const QVariant &value)
         QDate d = QDate::fromString(s, QStringLiteral("yyyyMMdd"));
         if (!d.isValid())
             d = QDate::fromString(s, Qt::ISODate);
+        if (!d.isValid())
+            d = QDate::fromString(s, QStringLiteral("dd.MM.yyyy"));
         return d;
     }
     }
+}
+
+// A logical value; a text says it with its first letter, as dBASE and users write it.
+bool ToBool(const QVariant &value, const FieldLayout &f)
+{
+    if (value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray)
+        return value.toBool();
+    const QString s = value.toString().trimmed().toLower();
+    if (s == QLatin1String("true") || s == QLatin1String("1") || s == QStringLiteral("да")
+        || s == QLatin1String("t") || s == QLatin1String("y") || s == QStringLiteral("д"))
+        return true;
+    if (s == QLatin1String("false") || s == QLatin1String("0") || s == QStringLiteral("нет")
+        || s == QLatin1String("f") || s == QLatin1String("n") || s == QStringLiteral("н"))
+        return false;
+    throw TableError(QStringLiteral("«%1» — не логическое значение (поле %2)").arg(value.toString(), FieldTitle(f)));
 }
 
 // What stores as an empty field: no value, an invalid date (what an empty date field
@@ -378,7 +397,7 @@ void EncodeField(const FieldLayout &f, TableLevel level, uchar *record, const QV
         return;
     }
     case 'L':
-        p[0] = empty ? ' ' : (value.toBool() ? 'T' : 'F');
+        p[0] = empty ? ' ' : (ToBool(value, f) ? 'T' : 'F');
         return;
     case 'I': case '+': {
         if (empty) {

@@ -61,6 +61,14 @@ void File::open(const QString &path, Mode mode)
     m_writable = mode != ReadOnly;
 }
 
+void File::reopen(Mode mode)
+{
+    File other;
+    other.open(m_path, mode);
+    std::swap(m_fd, other.m_fd);
+    std::swap(m_writable, other.m_writable);
+}
+
 void File::close()
 {
     if (m_fd >= 0)

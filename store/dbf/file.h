@@ -32,6 +32,8 @@ public:
 
     // Throws TableError naming the file; CreateNew fails when the file exists.
     void open(const QString &path, Mode mode);
+    // Opens the same file again in another mode; the file stays as it was when that fails.
+    void reopen(Mode mode);
     void close();
     bool isOpen() const { return m_fd >= 0; }
     bool writable() const { return m_writable; }

@@ -147,7 +147,8 @@ DbfHeader ParseHeader(const QByteArray &bytes, const QString &path)
     int pos = first;
     bool terminated = false;
     while (pos < h.headerLength) {
-        if (p[pos] == 0x0D) {
+        // The list ends with 0x0D; a few writers leave zeros instead.
+        if (p[pos] == 0x0D || (p[pos] == 0x00 && !h.layout.fields.isEmpty())) {
             terminated = true;
             break;
         }

@@ -38,9 +38,7 @@ void MemoFile::open(const QString &path, MemoKind kind, bool writable)
 
 void MemoFile::reopenWritable()
 {
-    const QString path = m_file.path();
-    m_file.open(path, File::ReadWrite);
-    readHeader();
+    m_file.reopen(File::ReadWrite);
 }
 
 void MemoFile::readHeader()

@@ -29,10 +29,12 @@ constexpr uint64_t kCheckIntervalMs = 20;
 // The most record bytes one table may hold in memory.
 constexpr int64_t kMaxRecordBytes = int64_t(1) << 31;
 
+// The stores of the files open in this process, by canonical path. Never destroyed, so
+// that a table closed during the process's own teardown still finds it.
 QHash<QString, std::weak_ptr<TableStore>> &Registry()
 {
-    static QHash<QString, std::weak_ptr<TableStore>> registry;
-    return registry;
+    static auto *registry = new QHash<QString, std::weak_ptr<TableStore>>;
+    return *registry;
 }
 
 QString RegistryKey(const QString &path)
@@ -61,9 +63,9 @@ std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
         const auto found = Registry().value(RegistryKey(request.path)).lock();
         if (found) {
             if (request.writable && !found->m_file.writable()) {
-                found->m_file.open(found->m_path, File::ReadWrite);
                 if (found->m_memo.isOpen())
                     found->m_memo.reopenWritable();
+                found->m_file.reopen(File::ReadWrite);
                 found->m_stamp = FileStamp();   // read everything again under the lock
                 found->m_indexStale = true;     // and write the index file
             }
@@ -81,6 +83,7 @@ std::shared_ptr<TableStore> TableStore::CreateMemory(const QString &name, const 
                                                      const QVector<IndexDef> &indexes)
 {
     std::shared_ptr<TableStore> store(new TableStore);
+    store->m_memory = true;
     store->m_path = name;
     store->m_layout = layout;
     store->m_header.level = layout.level;

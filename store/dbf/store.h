@@ -51,7 +51,7 @@ public:
     TableStore(const TableStore &) = delete;
     TableStore &operator=(const TableStore &) = delete;
 
-    bool isMemory() const { return !m_file.isOpen(); }
+    bool isMemory() const { return m_memory; }
     bool writable() const { return isMemory() || m_file.writable(); }
     const QString &path() const { return m_path; }
     const QString &memoPath() const { return m_memoPath; }
@@ -131,6 +131,7 @@ private:
         return int64_t(m_header.headerLength) + int64_t(recNo - 1) * m_layout.recordLength;
     }
 
+    bool m_memory = false;
     QString m_path, m_memoPath;
     File m_file;
     MemoFile m_memo;

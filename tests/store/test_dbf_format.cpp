@@ -180,6 +180,34 @@ private Q_SLOTS:
         QTest::newRow("small integer 7") << fox << 'S' << 2 << 0 << QVariant(7) << QByteArray("\x80\x07", 2);
         QTest::newRow("small integer -1") << fox << 'S' << 2 << 0 << QVariant(-1) << QByteArray("\x7F\xFF", 2);
     }
+
+    // Values as an import reads them from a text file.
+    void valuesGivenAsText_data()
+    {
+        QTest::addColumn<char>("type");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("logical F is false") << 'L' << 1 << 0 << "F" << QByteArray("F");
+        QTest::newRow("logical да") << 'L' << 1 << 0 << "да" << QByteArray("T");
+        QTest::newRow("date with dots") << 'D' << 8 << 0 << "17.05.2010" << QByteArray("20100517");
+        QTest::newRow("ISO date") << 'D' << 8 << 0 << "2010-05-17" << QByteArray("20100517");
+        QTest::newRow("decimal comma") << 'N' << 6 << 2 << "1,5" << QByteArray("  1.50");
+        QTest::newRow("whole number") << 'I' << 4 << 0 << " 42" << QByteArray("\x2A\x00\x00\x00", 4);
+        QTest::newRow("blank number") << 'N' << 4 << 0 << "  " << QByteArray("    ");
+    }
+    void valuesGivenAsText()
+    {
+        QFETCH(char, type);
+        QFETCH(int, width);
+        QFETCH(int, decimals);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QByteArray record(1 + width, '#');
+        EncodeField(Field(type, width, decimals), TableLevel::FoxPro, reinterpret_cast<uchar *>(record.data()), text);
+        QCOMPARE(record.mid(1), bytes);
+    }
     void fieldEncodings()
     {
         QFETCH(TableLevel, level);
@@ -238,6 +266,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(TableError, EncodeField(Field('I', 4), TableLevel::FoxPro, r, 1ll << 33));
         QVERIFY_THROWS_EXCEPTION(TableError, EncodeField(Field('D', 8), TableLevel::DBase3, r, QDate(10000, 1, 1)));
         QVERIFY_THROWS_EXCEPTION(TableError, EncodeField(Field('S', 2), TableLevel::FoxPro, r, 40000));
+        QVERIFY_THROWS_EXCEPTION(TableError, EncodeField(Field('L', 1), TableLevel::FoxPro, r, "может быть"));
         EncodeField(Field('C', 3), TableLevel::DBase3, r, "длинный текст");
         QCOMPARE(record.mid(1, 3), ToCp1251("длин").left(3));   // text is cut to the width
     }

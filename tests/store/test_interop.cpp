@@ -133,6 +133,42 @@ print(json.dumps({'version': t.dbversion,
         QVERIFY(t.next());
         QCOMPARE(t.asString("FIO"), QString("Новая запись"));
     }
+
+    void gdalNumbersAndEmptyTable()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"ogr-numbers.dbf", "ogr-empty.dbf"})
+            QFile::copy(QString(VELMORA_SOURCE_DIR "/tests/store/fixtures/") + name, dir.path() + "/" + name);
+        Table t;
+        t.setFolder(dir.path());
+        t.setTableName("ogr-numbers.dbf");
+        t.setReadOnly(true);
+        t.open();
+        QVERIFY(t.first());
+        QCOMPARE(t.value("BIG"), QVariant(123456789012345678ll));
+        QCOMPARE(t.asString("PRICE"), QString("1234567.1234"));
+        QCOMPARE(t.asString("NOTE"), QString("Длинная строка — с тире и «кавычками»"));
+        QVERIFY(t.next());
+        QCOMPARE(t.value("BIG"), QVariant(-9));
+        QCOMPARE(t.asString("PRICE"), QString("0.0001"));
+        QVERIFY(t.isNull("NOTE"));
+        QVERIFY(t.next());
+        QCOMPARE(t.value("PRICE").toDouble(), -99999.9999);
+        QVERIFY(!t.next());
+        t.close();
+
+        t.setTableName("ogr-empty.dbf");
+        t.setReadOnly(false);
+        t.open();
+        QVERIFY(t.isEmpty());
+        QCOMPARE(t.fields().size(), 2);
+        t.appendRecord({1, "Первая"});
+        t.close();
+        t.open();
+        QCOMPARE(t.physicalRecordCount(), 1);
+        QVERIFY(t.first());
+        QCOMPARE(t.asString("FIO"), QString("Первая"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestInterop)

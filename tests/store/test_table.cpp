@@ -387,13 +387,22 @@ private Q_SLOTS:
 
     void handlesShareRecords()
     {
+        {
+            Table create;
+            DefinePersons(create, dir());
+            create.open();
+        }
+        QFile::remove(dir() + "/persons.mdx");
+        // The read-only view opens first: the table is then opened for writing under it.
         Table rw, ro;
         DefinePersons(rw, dir());
         DefinePersons(ro, dir());
         ro.setReadOnly(true);
         ro.setOpenMode(OpenMode::Normal);
-        rw.open();
         ro.open();
+        QVERIFY(!QFile::exists(dir() + "/persons.mdx"));
+        rw.open();
+        QVERIFY(QFile::exists(dir() + "/persons.mdx"));
         AddPerson(rw, 1, "Один");
         QCOMPARE(ro.exactRecordCount(), 1);
         QVERIFY(ro.first());
