@@ -16,6 +16,8 @@
 #include "choice/upsy.h"
 #include "moving/rdo.h"
 #include "records/testlist.h"
+#include "register/newentrydlg.h"
+#include "register/patientregister.h"
 #include "store/common/clock.h"
 #include "store/common/config.h"
 #include "store/common/mathutil.h"
@@ -73,6 +75,7 @@ Tfrm::Tfrm(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Tfr
     m_ui->setupUi(this);
     SetUpControls();
     ConnectHandlers();
+    SetUpRegister();
 
     // On Windows desktops the screening suite looks for a passive DDE conversation of this
     // window ("HALVIK_DORNEL_Topic1", item "HALVIK_DORNEL_Items1") while it exists; nothing
@@ -463,14 +466,38 @@ void Tfrm::FormMouseWheelDown()
 
 // ---- patient register ----
 
-void Tfrm::SyncSelectedPatient() {}
-void Tfrm::LookupTimed() {}
+void Tfrm::SetUpRegister()
+{
+    vel::RegisterWindow window;
+    window.window = this;
+    window.showStatusMessage = [this](const QString &text) { ShowStatusMessage(text); };
+    window.setStatusPanelText = [this](int panel, const QString &text) { SetStatusPanelText(panel, text); };
+    window.armSearchMark = [this] { ArmSearchMark(); };
+    window.setFiltersRolledOut = [this](bool on) { SetFiltersRolledOut(on); };
+    window.refreshConclusion = [this] { dbgrd_psyCellClick(); };
+    window.editSelectedPatient = [this] { rdbgrDblClick(); };
+    m_register = std::make_unique<vel::PatientRegister>(*m_ui, m_db, std::move(window));
+}
+
+void Tfrm::SyncSelectedPatient() { m_register->SyncSelectedPatient(); }
+void Tfrm::LookupTimed() { m_register->LookupTimed(); }
 void Tfrm::rdbAfterScroll() { ArmScrollMark(); }
-void Tfrm::btApplyClick() {}
-void Tfrm::btFindClick() {}
-void Tfrm::edSearchChange() {}
-void Tfrm::btPplAppendClick() {}
-void Tfrm::rdbgrDblClick() {}
+void Tfrm::btApplyClick() { m_register->btApplyClick(); }
+void Tfrm::btFindClick() { m_register->btFindClick(); }
+void Tfrm::edSearchChange() { m_register->edSearchChange(); }
+
+void Tfrm::btPplAppendClick()
+{
+    if (m_fmAddRec)
+        m_register->btPplAppendClick(*m_fmAddRec);
+}
+
+void Tfrm::rdbgrDblClick()
+{
+    if (m_fmAddRec)
+        m_register->rdbgrDblClick(*m_fmAddRec);
+}
+
 void Tfrm::btImpClick() {}
 void Tfrm::btExportAllClick() {}
 

@@ -21,6 +21,7 @@ class TfmAddRec;
 class TFormPsy;
 class TFormRDO;
 namespace vel { class TestListPanel; }
+namespace vel { class PatientRegister; }
 
 class Tfrm : public QMainWindow {
     Q_OBJECT
@@ -113,6 +114,7 @@ private:
     void FormMouseWheelUp();
     void FormMouseWheelDown();
     void RepaintStatus();
+    void SetUpRegister();
 
     std::unique_ptr<Ui::Tfrm> m_ui;
     vel::Database m_db;
@@ -129,4 +131,5 @@ private:
     quint64 m_searchMark = 0;
     int m_wheelRest = 0;            // wheel turn not yet a whole step (1/8 degree units)
     bool m_closed = false;
+    std::unique_ptr<vel::PatientRegister> m_register;   // the working list and the patient dialog
 };

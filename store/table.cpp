@@ -214,6 +214,31 @@ public:
         return on ? int(tc.recNo()) : 0;
     }
 
+    // Calls f(recNo) for each visible record, in the order of the selected tag.
+    template <typename F>
+    void forEachVisible(F f)
+    {
+        if (!store)
+            return;
+        store->noticeChanges(false);
+        if (const std::vector<int> *c = candidates()) {
+            for (int r : *c)
+                if (visible(r))
+                    f(r);
+        } else if (tag) {
+            store->prepareTags();
+            TagCursor c;
+            for (bool on = tag->First(c); on; on = tag->Next(c))
+                if (visible(int(c.recNo())))
+                    f(int(c.recNo()));
+        } else {
+            const int count = store->count();
+            for (int r = 1; r <= count; ++r)
+                if (visible(r))
+                    f(r);
+        }
+    }
+
     // ---- moves ----
     // The first (step 1) or last (step -1) visible record; bof or eof as TDataSet sets them.
     bool moveEnd(int step)
@@ -534,23 +559,8 @@ QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? 
 
 int Table::exactRecordCount()
 {
-    if (!d->store)
-        return 0;
-    d->store->noticeChanges(false);
     int n = 0;
-    if (const std::vector<int> *c = d->candidates()) {
-        for (int r : *c)
-            n += d->visible(r) ? 1 : 0;
-    } else if (d->tag) {
-        d->store->prepareTags();
-        TagCursor c;
-        for (bool on = d->tag->First(c); on; on = d->tag->Next(c))
-            n += d->visible(int(c.recNo())) ? 1 : 0;
-    } else {
-        const int count = d->store->count();
-        for (int r = 1; r <= count; ++r)
-            n += d->visible(r) ? 1 : 0;
-    }
+    d->forEachVisible([&n](int) { ++n; });
     return n;
 }
 
@@ -840,5 +850,35 @@ bool Table::isDeleted() const
     const uchar *rec = d->currentRecord();
     return rec && rec[0] == '*';
 }
+
+QVector<int> Table::visibleRecNos()
+{
+    QVector<int> out;
+    d->forEachVisible([&out](int r) { out.append(r); });
+    return out;
+}
+
+QVariant Table::valueAt(int recNo, int field) const
+{
+    if (!d->store || recNo < 1 || recNo > d->store->count())
+        return QVariant();
+    const auto &fields = d->store->layout().fields;
+    if (field < 0 || field >= fields.size())
+        return QVariant();
+    const FieldLayout &f = fields[field];
+    const uchar *rec = d->store->record(recNo);
+    if (IsMemoType(f.type)) {
+        const QString text = FromCp1251(d->store->memo(field, rec));
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    return DecodeField(f, d->store->layout().level, rec);
+}
+
+bool Table::isDeletedAt(int recNo) const
+{
+    return d->store && recNo >= 1 && recNo <= d->store->count() && d->store->record(recNo)[0] == '*';
+}
+
+quint64 Table::changeCount() const { return d->store ? d->store->changeCount() : 0; }
 
 } // namespace vel

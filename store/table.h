@@ -160,6 +160,16 @@ public:
     void setValue(const QString &field, const QVariant &value);
     bool isDeleted() const;        // the current record carries the deletion mark
 
+    // ---- records by number, for views over the table; the cursor does not move ----
+    // The record numbers of the visible records, in the order of the selected tag.
+    QVector<int> visibleRecNos();
+    // A field of record recNo (1..physicalRecordCount(), deleted or not), as value() gives
+    // it; `field` is the index of fields(). Null for a record number out of range.
+    QVariant valueAt(int recNo, int field) const;
+    bool isDeletedAt(int recNo) const;
+    // Grows on every change of the records, this process's or another's (once noticed).
+    quint64 changeCount() const;
+
 Q_SIGNALS:
     void beforeOpen();
     void afterScroll();
