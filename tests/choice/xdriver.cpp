@@ -82,16 +82,19 @@ XDriver::Colour XDriver::PixelAt(int x, int y)
     return Colour::Other;
 }
 
-XDriver::Colour XDriver::WaitForStimulus(int x, int y, double timeoutMs, double *whenMs)
+XDriver::Colour XDriver::WaitForStimulus(int x, int y, double timeoutMs, double *whenMs, double *blankMs)
 {
     const double end = NowMs() + timeoutMs;
     while (NowMs() < end) {
+        const double before = NowMs();
         const Colour c = PixelAt(x, y);
         if (c != Colour::Other) {
             if (whenMs)
                 *whenMs = NowMs();
             return c;
         }
+        if (blankMs)
+            *blankMs = before;
         SleepMs(0.2);
     }
     return Colour::Other;
@@ -108,13 +111,18 @@ bool XDriver::WaitForBlank(int x, int y, double timeoutMs)
     return false;
 }
 
-double XDriver::PressCtrl(bool right, double holdMs)
+double XDriver::PressCtrl(bool right, double holdMs, double *processedMs)
 {
     Display *d = D(m_display);
     const KeyCode code = XKeysymToKeycode(d, right ? XK_Control_R : XK_Control_L);
     const double sent = NowMs();
     XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XFlush(d);
+    if (processedMs) {
+        XSync(d, False);
+        *processedMs = NowMs();
+    } else {
+        XFlush(d);
+    }
     SleepMs(holdMs);
     XTestFakeKeyEvent(d, code, False, CurrentTime);
     XSync(d, False);

@@ -24,13 +24,16 @@ public:
     // The colour of the screen at a point (root window coordinates).
     Colour PixelAt(int x, int y);
     // Polls the point until it turns green or red (the stimulus is drawn), at most
-    // `timeoutMs`; `whenMs` receives the moment it was first seen.
-    Colour WaitForStimulus(int x, int y, double timeoutMs, double *whenMs);
+    // `timeoutMs`; `whenMs` receives the moment it was first seen, `blankMs` the last
+    // moment it was seen without it: the stimulus came between the two.
+    Colour WaitForStimulus(int x, int y, double timeoutMs, double *whenMs, double *blankMs = nullptr);
     // Polls until the point is neither green nor red.
     bool WaitForBlank(int x, int y, double timeoutMs);
 
     // Left or right Ctrl down and up again after `holdMs`; the moment the press was sent.
-    double PressCtrl(bool right, double holdMs = 30);
+    // `processedMs` receives a moment by which the server had taken it: the server's
+    // stamp of the press lies between the two.
+    double PressCtrl(bool right, double holdMs = 30, double *processedMs = nullptr);
     // Any key by its X key symbol name ("Return", "Tab").
     void PressKey(const std::string &keysym);
     void MovePointer(int x, int y);
