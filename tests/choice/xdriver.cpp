@@ -1,14 +1,11 @@
 #include "xdriver.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <cstring>
 #include <ctime>
-#include <functional>
 
 namespace xdriver {
 
@@ -22,31 +19,6 @@ void SleepMs(double ms)
     ts.tv_sec = time_t(ms / 1000);
     ts.tv_nsec = long((ms - double(ts.tv_sec) * 1000) * 1e6);
     nanosleep(&ts, nullptr);
-}
-
-// Name of a window: _NET_WM_NAME (UTF-8), else WM_NAME.
-std::string WindowName(Display *d, Window w)
-{
-    const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char *data = nullptr;
-    std::string name;
-    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &items, &after, &data) == Success
-        && data) {
-        name.assign(reinterpret_cast<char *>(data), items);
-        XFree(data);
-    }
-    if (name.empty()) {
-        char *old = nullptr;
-        if (XFetchName(d, w, &old) && old) {
-            name = old;
-            XFree(old);
-        }
-    }
-    return name;
 }
 
 } // namespace
@@ -129,15 +101,6 @@ double XDriver::PressCtrl(bool right, double holdMs, double *processedMs)
     return sent;
 }
 
-void XDriver::PressKey(const std::string &keysym)
-{
-    Display *d = D(m_display);
-    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym.c_str()));
-    XTestFakeKeyEvent(d, code, True, CurrentTime);
-    XTestFakeKeyEvent(d, code, False, CurrentTime);
-    XSync(d, False);
-}
-
 void XDriver::MovePointer(int x, int y)
 {
     Display *d = D(m_display);
@@ -145,28 +108,16 @@ void XDriver::MovePointer(int x, int y)
     XSync(d, False);
 }
 
-unsigned long XDriver::FindWindow(const std::string &text)
+void XDriver::Click(int x, int y, int count)
 {
     Display *d = D(m_display);
-    std::function<Window(Window)> search = [&](Window w) -> Window {
-        if (w != DefaultRootWindow(d)) {
-            XWindowAttributes a{};
-            if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable
-                && WindowName(d, w).find(text) != std::string::npos)
-                return w;
-        }
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        Window found = 0;
-        if (XQueryTree(d, w, &root, &parent, &children, &count)) {
-            for (unsigned int i = 0; i < count && !found; ++i)
-                found = search(children[i]);
-            if (children)
-                XFree(children);
-        }
-        return found;
-    };
-    return search(DefaultRootWindow(d));
+    MovePointer(x, y);
+    for (int i = 0; i < count; ++i) {
+        XTestFakeButtonEvent(d, 1, True, CurrentTime);
+        XTestFakeButtonEvent(d, 1, False, CurrentTime);
+        XSync(d, False);
+        SleepMs(40);
+    }
 }
 
 bool XDriver::WindowOrigin(unsigned long window, int *x, int *y)
@@ -174,6 +125,16 @@ bool XDriver::WindowOrigin(unsigned long window, int *x, int *y)
     Display *d = D(m_display);
     Window child = 0;
     return XTranslateCoordinates(d, Window(window), DefaultRootWindow(d), 0, 0, x, y, &child);
+}
+
+bool XDriver::WindowSize(unsigned long window, int *width, int *height)
+{
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(D(m_display), Window(window), &a))
+        return false;
+    *width = a.width;
+    *height = a.height;
+    return true;
 }
 
 } // namespace xdriver

@@ -3,8 +3,6 @@
 // presses made through the XTest extension, as real key presses of the server. For the
 // end-to-end tests and the timing benchmark. The X headers stay in xdriver.cpp, away
 // from Qt's names.
-#include <string>
-
 namespace xdriver {
 
 // Milliseconds of CLOCK_MONOTONIC, the clock of X11 key event stamps and of TickCount,
@@ -34,14 +32,13 @@ public:
     // `processedMs` receives a moment by which the server had taken it: the server's
     // stamp of the press lies between the two.
     double PressCtrl(bool right, double holdMs = 30, double *processedMs = nullptr);
-    // Any key by its X key symbol name ("Return", "Tab").
-    void PressKey(const std::string &keysym);
     void MovePointer(int x, int y);
+    // Mouse button 1 at a point, `count` times in a row (2: a double click).
+    void Click(int x, int y, int count = 1);
 
-    // The first top-level window whose name (UTF-8) contains `text`, or 0.
-    unsigned long FindWindow(const std::string &text);
     // Where a window is on the screen.
     bool WindowOrigin(unsigned long window, int *x, int *y);
+    bool WindowSize(unsigned long window, int *width, int *height);
 
 private:
     void *m_display = nullptr;
