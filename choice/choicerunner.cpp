@@ -157,7 +157,6 @@ void ChoiceRunner::LeaveRun()
 
 void ChoiceRunner::RunFinished(bool quiet)
 {
-    Q_EMIT runStopped();
     if (!quiet) {
         QMessageBox box(QMessageBox::Information, FinishedCaption, FinishedText, QMessageBox::Ok);
         box.exec();

@@ -51,10 +51,6 @@ public:
     TRS232Thread &Thread() { return *m_thread; }
     ConsoleLink &Link() { return *m_link; }
 
-Q_SIGNALS:
-    // A run has stopped and its record is written.
-    void runStopped();
-
 private:
     // ChoiceRunView
     void EnterRun() override;
