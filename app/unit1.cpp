@@ -202,8 +202,10 @@ void Tfrm::ConnectHandlers()
             return m_formPsy;
         },
         this, [this] {
-            if (ScrollMarkSet())
+            if (m_scrollMark != 0) {
+                m_scrollMark = 0;
                 SyncSelectedPatient();
+            }
         });
     connect(ui.btn_plant, &QPushButton::clicked, this, &Tfrm::btn_psyClick);
     connect(ui.dbgrd_psy, &QAbstractItemView::doubleClicked, this, &Tfrm::dbgrd_psyDblClick);

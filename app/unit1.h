@@ -20,8 +20,7 @@ class QLabel;
 class TfmAddRec;
 class TFormPsy;
 class TFormRDO;
-namespace vel { class TestListPanel; }
-namespace vel { class PatientRegister; }
+namespace vel { class PatientRegister; class TestListPanel; }
 
 class Tfrm : public QMainWindow {
     Q_OBJECT

@@ -44,22 +44,22 @@ TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     Paint(m_ui->lbllb3, vel::choice::OmissionColour);
     Paint(m_ui->lbllb4, vel::choice::DoubletColour);
 
-    ShellSpec spec;
-    spec.Test = vel::TestType::Choice;
-    spec.ProgressLabelName = QStringLiteral("ext_pred");
-    spec.LeftLayout = vel::choice::EmptyResultChart(true);
-    spec.RightLayout = vel::choice::EmptyResultChart(false);
-    spec.LeftStyle = {QStringLiteral("t реакции на зеленый цвет, мс"), QStringLiteral("Предъявления"), 0.9};
-    spec.RightStyle = {QStringLiteral("t реакции на красный цвет,мс"), QStringLiteral("Предъявления"), 0.9};
-    spec.WatchdogMs = 1000;
-    spec.ChartPageTitle = QStringLiteral("Приложение - Графики реакции выбора");
-    spec.ChartPageLegend = {
+    ShellParts parts;
+    parts.Test = vel::TestType::Choice;
+    parts.ProgressLabelName = QStringLiteral("ext_pred");
+    parts.LeftLayout = vel::choice::EmptyResultChart(true);
+    parts.RightLayout = vel::choice::EmptyResultChart(false);
+    parts.LeftStyle = {QStringLiteral("t реакции на зеленый цвет, мс"), QStringLiteral("Предъявления"), 0.9};
+    parts.RightStyle = {QStringLiteral("t реакции на красный цвет,мс"), QStringLiteral("Предъявления"), 0.9};
+    parts.WatchdogMs = 1000;
+    parts.ChartPageTitle = QStringLiteral("Приложение - Графики реакции выбора");
+    parts.ChartPageLegend = {
         {ChartPageGreen(), Qt::SolidPattern, QStringLiteral("Зеленый цвет - правильная реакция")},
         {Qt::red, Qt::DiagCrossPattern, QStringLiteral("Красный цвет - неправильная реакция")},
         {Qt::white, Qt::SolidPattern, QStringLiteral("Белый цвет - пропуск")},
         {Qt::yellow, Qt::FDiagPattern, QStringLiteral("Желтый цвет - дуплет")},
     };
-    BindShell(spec);
+    BindShell(parts);
 
     m_runner = std::make_unique<vel::choice::ChoiceRunner>(*this);
     m_runner->SetPlannedCountText([this] { return PlannedCountText(); });

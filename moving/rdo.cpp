@@ -33,18 +33,18 @@ TFormRDO::TFormRDO(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     stage.setColor(QPalette::Window, Qt::white);
     m_ui->Panel1->setPalette(stage);
 
-    ShellSpec spec;
-    spec.Test = vel::TestType::Moving;
-    spec.ProgressLabelName = QStringLiteral("ext_rdo");
-    spec.LeftLayout.Series = {Series(QStringLiteral("Series3"), vel::SeriesShape::Bar, SeriesGreen),
+    ShellParts parts;
+    parts.Test = vel::TestType::Moving;
+    parts.ProgressLabelName = QStringLiteral("ext_rdo");
+    parts.LeftLayout.Series = {Series(QStringLiteral("Series3"), vel::SeriesShape::Bar, SeriesGreen),
                               Series(QStringLiteral("lnsrsSeries1"), vel::SeriesShape::Line, QColor()),
                               Series(QStringLiteral("lnsrsSeries2"), vel::SeriesShape::Line, Qt::red)};
-    spec.RightLayout.Series = {Series(QStringLiteral("Series6"), vel::SeriesShape::Bar, SeriesGreen)};
-    spec.LeftStyle = {QStringLiteral("Время реакции, мс"), QStringLiteral("Предъявления"), 0};
-    spec.RightStyle = {QStringLiteral("Количество"), QStringLiteral("Время реакции, мс"), 0.9};
-    spec.WatchdogMs = 1;
-    spec.ChartPageTitle = QStringLiteral("Приложение - Графики реакции на движущийся объект");
-    BindShell(spec);
+    parts.RightLayout.Series = {Series(QStringLiteral("Series6"), vel::SeriesShape::Bar, SeriesGreen)};
+    parts.LeftStyle = {QStringLiteral("Время реакции, мс"), QStringLiteral("Предъявления"), 0};
+    parts.RightStyle = {QStringLiteral("Количество"), QStringLiteral("Время реакции, мс"), 0.9};
+    parts.WatchdogMs = 1;
+    parts.ChartPageTitle = QStringLiteral("Приложение - Графики реакции на движущийся объект");
+    BindShell(parts);
 }
 
 TFormRDO::~TFormRDO() = default;

@@ -8,9 +8,9 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "records/tablegridmodel.h"
 #include "records/testwindow.h"
 #include "store/database.h"
+#include "store/tablemodel.h"
 
 namespace vel {
 
@@ -49,12 +49,12 @@ TestListPanel::TestListPanel(Database &db, const Controls &controls, QTimer &sta
     : QObject(owner), m_db(db), m_controls(controls), m_statTimer(statTimer), m_windowOf(std::move(windowOf)),
       m_owner(owner), m_settleSelection(std::move(settleSelection))
 {
-    m_grid = std::make_unique<TableGridModel>(
-        m_db.dbfpsy, QVector<TableGridModel::Column>{{QStringLiteral("DATE"), QStringLiteral("Дата")},
-                                                     {QStringLiteral("TYPE"), QStringLiteral("Тест")},
-                                                     {QStringLiteral("PSYFINAL"), QStringLiteral("Заключение")}});
+    m_grid = std::make_unique<TableModel>(m_db.dbfpsy, QVector<GridColumn>{{QStringLiteral("DATE"), QStringLiteral("Дата")},
+                                                                         {QStringLiteral("TYPE"), QStringLiteral("Тест")},
+                                                                         {QStringLiteral("PSYFINAL"), QStringLiteral("Заключение")}});
     QTableView *grid = m_controls.dbgrd_psy;
-    m_grid->Attach(grid);
+    grid->setModel(m_grid.get());
+    grid->setSelectionModel(m_grid->selectionModel());
     grid->setColumnHidden(2, true);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -70,15 +70,17 @@ TestListPanel::TestListPanel(Database &db, const Controls &controls, QTimer &sta
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
     grid->setPalette(p);
     grid->installEventFilter(this);
-    // The conclusion follows the current test, whichever way the operator moves to it.
-    connect(m_grid.get(), &TableGridModel::currentRecordChanged, this, &TestListPanel::ShowConclusion);
+    // The conclusion follows the current test, whichever way the list moved to it.
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TestListPanel::ShowConclusion);
 }
 
 TestListPanel::~TestListPanel() = default;
 
 bool TestListPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_controls.dbgrd_psy && event->type() == QEvent::KeyRelease)
+    // One release per key stroke: a held key repeats, and Delete would ask again and again.
+    if (watched == m_controls.dbgrd_psy && event->type() == QEvent::KeyRelease
+        && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
         emit gridKeyUp(static_cast<QKeyEvent *>(event)->key());
     return QObject::eventFilter(watched, event);
 }
@@ -165,10 +167,8 @@ void TestListPanel::NewTest()
     if (window->exec() != QDialog::Accepted)
         return;
     const StoredTest stored = FromWindow(*window, patient->Idx, test);
-    if (StoreWithRetry([&] { AppendTest(m_db.dbfpsy, stored); })) {
-        m_grid->Reload();
+    if (StoreWithRetry([&] { AppendTest(m_db.dbfpsy, stored); }))
         ShowConclusion();
-    }
 }
 
 void TestListPanel::ReopenTest()
@@ -198,17 +198,15 @@ void TestListPanel::ReopenTest()
         return;
     QString error;
     if (!window->PrepareStored(QStringLiteral("Тест пациента: ") + patient->Facts.Name, patient->Facts, before.Date,
-                               before.Time, before.DataPsy, error)) {
+                               before.Time, before.DataPsy, before.Conclusion, error)) {
         QMessageBox::warning(m_owner, Caption, error);
         return;
     }
     if (window->exec() != QDialog::Accepted)
         return;
     const StoredTest stored = FromWindow(*window, patient->Idx, *test);
-    if (StoreWithRetry([&] { RewriteTest(dbfpsy, recNo, stored); })) {
-        m_grid->Reload();
+    if (StoreWithRetry([&] { RewriteTest(dbfpsy, recNo, stored); }))
         ShowConclusion();
-    }
 }
 
 void TestListPanel::DeleteTest()
@@ -224,7 +222,6 @@ void TestListPanel::DeleteTest()
     } catch (const TableError &e) {
         QMessageBox::critical(m_owner, Caption, QStringLiteral("Тест не удалён:\n%1").arg(e.message()));
     }
-    m_grid->Reload();
     ShowConclusion();
 }
 

@@ -28,7 +28,7 @@ class QWidget;
 namespace vel {
 
 struct Database;
-class TableGridModel;
+class TableModel;
 class TestWindow;
 
 inline const QString NoPatientMessage = QStringLiteral("Не выбран пациент");
@@ -59,7 +59,7 @@ public:
     void DeleteTest();       // Delete in the list
     void ShowConclusion();   // lbRes from the current test
 
-    TableGridModel &Grid() { return *m_grid; }
+    TableModel &Grid() { return *m_grid; }
 
 Q_SIGNALS:
     // A key released in the list, for the window's handler.
@@ -86,7 +86,7 @@ private:
     WindowOf m_windowOf;
     QWidget *m_owner;
     std::function<void()> m_settleSelection;
-    std::unique_ptr<TableGridModel> m_grid;
+    std::unique_ptr<TableModel> m_grid;
 };
 
 } // namespace vel

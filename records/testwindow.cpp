@@ -18,7 +18,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <QWindow>
 
 #include "console/discovery.h"
 #include "store/common/config.h"
@@ -76,11 +75,11 @@ TestWindow::TestWindow(QWidget *parent) : QDialog(parent)
 
 TestWindow::~TestWindow() = default;
 
-void TestWindow::BindShell(const ShellSpec &spec)
+void TestWindow::BindShell(const ShellParts &parts)
 {
-    m_test = spec.Test;
-    m_chartPageTitle = spec.ChartPageTitle;
-    m_chartPageLegend = spec.ChartPageLegend;
+    m_test = parts.Test;
+    m_chartPageTitle = parts.ChartPageTitle;
+    m_chartPageLegend = parts.ChartPageLegend;
 
     m_pgc1 = Control<QTabWidget>(this, QStringLiteral("pgc1"));
     m_wbRep = Control<QWebEngineView>(this, QStringLiteral("wbRep"));
@@ -99,7 +98,7 @@ void TestWindow::BindShell(const ShellSpec &spec)
     m_cbbPult = Control<QComboBox>(this, QStringLiteral("cbb_pult"));
     m_lblStatus = Control<QLabel>(this, QStringLiteral("lbl_status"));
     m_lblTextHelp = Control<QLabel>(this, QStringLiteral("lblTextHelp"));
-    m_progress = Control<QLabel>(this, spec.ProgressLabelName);
+    m_progress = Control<QLabel>(this, parts.ProgressLabelName);
     m_imgSL = Control<QLabel>(this, QStringLiteral("imgSL"));
     m_imgSR = Control<QLabel>(this, QStringLiteral("imgSR"));
     m_imgS0 = Control<QLabel>(this, QStringLiteral("imgS0"));
@@ -125,21 +124,22 @@ void TestWindow::BindShell(const ShellSpec &spec)
     m_progress->setGraphicsEffect(shadow);
     m_progress->hide();
     m_dtpDataTest->setCalendarPopup(true);
-    m_dtpDataTest->setDisplayFormat(ShortDateFormat());
-    m_edtTime->setDisplayFormat(LongTimeFormat());
+    m_dtpDataTest->setDisplayFormat(Config().AppFormatSettings.dateFormat(QLocale::ShortFormat));
+    m_edtTime->setDisplayFormat(QStringLiteral("H:mm:ss"));   // as the test record holds it
     m_mmo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_mmo1->setReadOnly(true);
     for (QWidget *hidden : {static_cast<QWidget *>(m_mmo1), static_cast<QWidget *>(m_lblPult),
                             static_cast<QWidget *>(m_cbbPult), static_cast<QWidget *>(m_chartLR)})
         hidden->hide();
 
-    m_chartL = std::make_unique<ResultChart>(m_chtL, spec.LeftLayout, spec.LeftStyle);
-    m_chartR = std::make_unique<ResultChart>(m_chtR, spec.RightLayout, spec.RightStyle);
+    m_chartL = std::make_unique<ResultChart>(m_chtL, parts.LeftLayout, parts.LeftStyle);
+    m_chartR = std::make_unique<ResultChart>(m_chtR, parts.RightLayout, parts.RightStyle);
     m_liveChart = std::make_unique<ResultChart>(m_chartLR, LiveChartLayout(),
                                                 ResultChartStyle{QStringLiteral("t реакции , мс"), QString(), 0.9});
 
+    m_tmr1.setParent(this);   // found by its name like the controls
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
-    m_tmr1.setInterval(spec.WatchdogMs);
+    m_tmr1.setInterval(parts.WatchdogMs);
     m_tmr1.stop();
     m_chooser = std::make_unique<PrintDialogChooser>();
 
@@ -195,7 +195,8 @@ void TestWindow::PrepareNew(const QString &caption, const PatientFacts &patient)
 }
 
 bool TestWindow::PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
-                               const QString &timeText, const QString &dataPsy, QString &error)
+                               const QString &timeText, const QString &dataPsy, const QString &conclusion,
+                               QString &error)
 {
     if (!date.isValid()) {
         error = QStringLiteral("Тест не открыт: в записи теста нет даты. Запись теста не изменена.");
@@ -212,6 +213,7 @@ bool TestWindow::PrepareStored(const QString &caption, const PatientFacts &patie
     m_dtpDataTest->setDate(date);
     m_edtTime->setTime(time);
     m_run = loaded;
+    m_conclusion = conclusion;
     m_storedTest = true;
     return true;
 }
@@ -326,20 +328,32 @@ void TestWindow::SetRunLayout(bool running)
     if (m_runLayout == running)
         return;
     m_runLayout = running;
+    if (running)
+        m_conclusion.clear();   // the new run's conclusion comes from its scoring
     m_pgc1->setTabVisible(ResultTab, !running);
     m_pgc1->setTabVisible(ChartTab, !running);
     for (QWidget *w : {static_cast<QWidget *>(m_btnQit), static_cast<QWidget *>(m_btnPrnR),
                        static_cast<QWidget *>(m_dtpDataTest), static_cast<QWidget *>(m_lbl1),
                        static_cast<QWidget *>(m_cbbPult)})
         w->setEnabled(!running);
-    // Changed on the native window in place: setWindowFlag would hide the window, and
-    // hiding a modal dialog ends its modal loop as a cancel.
-    Qt::WindowFlags flags = windowFlags();
-    flags.setFlag(Qt::WindowCloseButtonHint, !running);
-    flags.setFlag(Qt::WindowMinimizeButtonHint, !running);
-    overrideWindowFlags(flags);
-    if (QWindow *native = windowHandle())
-        native->setFlags(flags);
+    // New title bar buttons take a new native window: the window is hidden and shown
+    // again, which must not end its modal loop.
+    const bool visible = isVisible();
+    m_changingTitleBar = true;
+    setWindowFlag(Qt::WindowCloseButtonHint, !running);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, !running);
+    m_changingTitleBar = false;
+    if (visible)
+        show();
+}
+
+void TestWindow::setVisible(bool visible)
+{
+    // A dialog that hides ends its modal loop; hiding to change the title bar is no end.
+    if (!visible && m_changingTitleBar)
+        QWidget::setVisible(false);
+    else
+        QDialog::setVisible(visible);
 }
 
 void TestWindow::ResetLiveChart(int answerTime)

@@ -69,11 +69,13 @@ public:
     // A new test: caption, today's date and the time of now, empty run record, blank
     // browser, empty charts, no conclusion, tab "Тест".
     void PrepareNew(const QString &caption, const PatientFacts &patient);
-    // A stored test: its date, time and raw data. The time and the raw data are checked
-    // first; when either does not fit, `error` says why, the window is left as it was and
-    // the result is false.
+    // A stored test: its date, time, raw data and conclusion (kept until the scoring
+    // writes the conclusion anew). The date, the time and the raw data are checked first;
+    // when one does not fit, `error` says why, the window is left as it was and the result
+    // is false.
     bool PrepareStored(const QString &caption, const PatientFacts &patient, const QDate &date,
-                       const QString &timeText, const QString &dataPsy, QString &error);
+                       const QString &timeText, const QString &dataPsy, const QString &conclusion,
+                       QString &error);
     WindowResult Result() const;
 
     // ---- the protocol browser ----
@@ -87,7 +89,8 @@ public:
 
     // ---- for the run of the window ----
     // The window during a run: result tabs hidden, no close or minimise button, btnQit,
-    // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled; false puts everything back.
+    // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled, and no conclusion until the new
+    // run is scored; false puts the controls back.
     void SetRunLayout(bool running);
     bool InRunLayout() const { return m_runLayout; }
     void ResetLiveChart(int answerTime);
@@ -135,10 +138,11 @@ public Q_SLOTS:
     // conclusion is this run's, and the window closes with OK.
     void btnSaveClick();
     void reject() override;
+    void setVisible(bool visible) override;
 
 protected:
     // What a window tells the shell when it binds its layout.
-    struct ShellSpec {
+    struct ShellParts {
         TestType Test = TestType::Choice;
         QString ProgressLabelName;     // "ext_pred", "ext_rdo"
         ChartData LeftLayout, RightLayout;
@@ -151,7 +155,7 @@ protected:
     explicit TestWindow(QWidget *parent = nullptr);
     // After setupUi: finds the shell's controls by name, sets their look and wires the
     // handlers (FormCreate). A missing control is a fault of the layout and stops here.
-    void BindShell(const ShellSpec &spec);
+    void BindShell(const ShellParts &parts);
 
     // Scores the run record into the charts, the protocol and the conclusion; with no
     // presentations it changes nothing. Called on every switch to a result tab and before
@@ -181,6 +185,7 @@ private:
     bool m_hasProtocol = false;
     bool m_protocolLoading = false;
     bool m_runLayout = false;
+    bool m_changingTitleBar = false;   // hidden for a moment, not closed
     int m_printTimeoutMs = 120000;
     QString m_chartPageTitle;
     std::vector<LegendRow> m_chartPageLegend;

@@ -259,8 +259,8 @@ private Q_SLOTS:
         frm.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frm));
         int after = 0;
-        // The button's own handler (a new test, which asks for a patient) is not this test's.
-        disconnect(frm.ui().btn_plant, &QPushButton::clicked, nullptr, nullptr);
+        // The button's own handler is replaced by one that fails.
+        frm.ui().btn_plant->disconnect();
         connect(frm.ui().btn_plant, &QPushButton::clicked, &frm, [&] {
             throw TableError("Psy.dbf: файл занят другой программой");
             ++after;

@@ -21,8 +21,6 @@ using namespace vel;
 
 namespace {
 
-const PatientFacts Ivanov{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2010, 5, 1)};
-
 // The print dialog, answered: print to a PDF file, or cancel.
 class PdfChooser : public PrinterChooser {
 public:
@@ -68,17 +66,6 @@ int PdfPages(const QString &file)
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-// A stored choice test shown on its result tab, as the operator prints it.
-void OpenStoredChoice(TFormPsy &w)
-{
-    QString error;
-    QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                            FixtureDataPsy("mixed"), error));
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(w.WaitForProtocol(20000));
-}
-
 bool Near(QRgb pixel, const QColor &colour)
 {
     const QColor c(pixel);
@@ -110,7 +97,7 @@ private Q_SLOTS:
         QStringList swaps;
         SetDefaultPrinterSwapper(std::make_unique<RecordingSwap>(&swaps));
         TFormPsy w;
-        OpenStoredChoice(w);
+        ShowStoredChoice(w);
         int asked = 0;
         w.SetPrinterChooser(std::make_unique<PdfChooser>(protocolFile, true, &asked));
         MessageCatcher messages;
@@ -179,7 +166,7 @@ private Q_SLOTS:
 
         // The dialog cancelled: nothing printed, the default printer left alone.
         TFormPsy stored;
-        OpenStoredChoice(stored);
+        ShowStoredChoice(stored);
         stored.SetPrinterChooser(std::make_unique<PdfChooser>(dir.filePath("b.pdf"), false, &asked));
         stored.btnPrnRClick();
         QCOMPARE(asked, 1);
@@ -190,7 +177,7 @@ private Q_SLOTS:
     void printingThatFailsIsReported()
     {
         TFormPsy w;
-        OpenStoredChoice(w);
+        ShowStoredChoice(w);
         int asked = 0;
         w.SetPrinterChooser(std::make_unique<PdfChooser>("/nonexistent-folder/x.pdf", true, &asked));
         MessageCatcher messages;
@@ -203,7 +190,7 @@ private Q_SLOTS:
     void chartPageLayout()
     {
         TFormPsy w;
-        OpenStoredChoice(w);
+        ShowStoredChoice(w);
         const QSize size(1000, 1500);
         const int h = size.height() / 50;
         QImage image(size, QImage::Format_RGB32);

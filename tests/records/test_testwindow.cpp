@@ -29,8 +29,6 @@ Q_DECLARE_METATYPE(vel::TestType)
 
 namespace {
 
-const PatientFacts Ivanov{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2010, 5, 1)};
-
 std::unique_ptr<TestWindow> MakeWindow(TestType test)
 {
     if (test == TestType::Choice)
@@ -179,6 +177,7 @@ private Q_SLOTS:
         QCOMPARE(AxisTitle(w->chtR(), Qt::AlignLeft), axes[2]);
         QCOMPARE(AxisTitle(w->chtR(), Qt::AlignBottom), axes[3]);
         QCOMPARE(AxisTitle(w->ChartLR(), Qt::AlignLeft), QString("t реакции , мс"));
+        QCOMPARE(w->findChild<QTimer *>("tmr1"), &w->tmr1());
         QCOMPARE(w->tmr1().interval(), test == TestType::Choice ? 1000 : 1);
         QVERIFY(!w->tmr1().isActive());
 
@@ -229,11 +228,7 @@ private Q_SLOTS:
     void storedTestOpensOnItsResult()
     {
         TFormPsy w;
-        QString error;
-        QVERIFY2(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                 FixtureDataPsy("mixed"), error),
-                 qPrintable(error));
-        Open(w);
+        ShowStoredChoice(w);
         QCOMPARE(w.pgc1()->currentIndex(), int(TestWindow::ResultTab));
         QVERIFY(!w.btnTst()->isVisible());
         QVERIFY(w.btnPrnR()->isVisible());
@@ -245,7 +240,6 @@ private Q_SLOTS:
         QCOMPARE(w.ConclusionText(), score->ConclusionText);
         // The protocol came through code page 1251 and reads as the browser shows it.
         QVERIFY(w.HasProtocol());
-        QVERIFY(w.WaitForProtocol(20000));
         const QString page = PageText(w.wbRep());
         QVERIFY2(page.contains("Пациент: Иванов Иван"), qPrintable(page.left(300)));
         QVERIFY(page.contains("Приложение - Графики реакции выбора"));
@@ -262,10 +256,7 @@ private Q_SLOTS:
     void switchingResultTabsScoresAgain()
     {
         TFormPsy w;
-        QString error;
-        QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                FixtureDataPsy("mixed"), error));
-        Open(w);
+        ShowStoredChoice(w);
         QVERIFY(!w.ui().lbllb1->isVisible());
         // A changed record shows on the next switch, on both result tabs.
         w.Run() = FixtureRun("no_errors");
@@ -279,8 +270,9 @@ private Q_SLOTS:
         w.pgc1()->setCurrentIndex(TestWindow::ResultTab);
         QVERIFY(!w.ui().lbllb1->isVisible());
         QCOMPARE(SeriesOf(w.chtL())[choice::LowerNormSeries].values.size(), 2);
+        const auto two = choice::ScoreRun(w.Run(), Ivanov, QDate(2020, 9, 1));
         QVERIFY(w.WaitForProtocol(20000));
-        QVERIFY(PageText(w.wbRep()).contains("Петрова Анна") == false);   // the patient stays Ivanov
+        QVERIFY(PageText(w.wbRep()).contains("Заключение:" + two->ConclusionText));
         w.pgc1()->setCurrentIndex(TestWindow::TestTab);
         QVERIFY(!w.ui().lbllb1->isVisible());
         QVERIFY(w.btnTst()->isVisible());
@@ -289,10 +281,7 @@ private Q_SLOTS:
     void openingForgetsThePreviousTest()
     {
         TFormPsy w;
-        QString error;
-        QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
-                                FixtureDataPsy("mixed"), error));
-        Open(w);
+        ShowStoredChoice(w);
         QVERIFY(!w.ConclusionText().isEmpty());
         w.hide();
 
@@ -314,7 +303,7 @@ private Q_SLOTS:
         // The window last showed another test, whose conclusion it held.
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Сидоров", PatientFacts{"Сидоров", "м", QDate(2013, 1, 10)},
-                                QDate(2019, 9, 20), "10:00:00", FixtureDataPsy("no_correct"), error));
+                                QDate(2019, 9, 20), "10:00:00", FixtureDataPsy("no_correct"), "", error));
         Open(w);
         const QString previous = w.ConclusionText();
         w.hide();
@@ -349,16 +338,22 @@ private Q_SLOTS:
         QVERIFY(!w.isVisible());
     }
 
+    // A stored test that nothing scores keeps its date and conclusion; a new run drops the
+    // conclusion until it is scored.
     void storedTestWithoutPresentationsKeepsItsDate()
     {
         TFormRDO w;
         QString error;
         QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2021, 2, 3), "14:30:00",
-                                "1350\r\n1800\r\n30\r\n0\r\n", error));
+                                "1350\r\n1800\r\n30\r\n0\r\n", "уравновешенность нервных процессов", error));
         Open(w);
         QCOMPARE(w.pgc1()->currentIndex(), 0);
         QCOMPARE(w.dtpDataTest()->date(), QDate(2021, 2, 3));
         QCOMPARE(w.Result().Time, QString("14:30:00"));
+        QCOMPARE(w.Result().Conclusion, QString("уравновешенность нервных процессов"));
+        w.SetRunLayout(true);
+        QCOMPARE(w.Result().Conclusion, QString());
+        w.SetRunLayout(false);
     }
 
     void damagedRecordLeavesTheWindowAlone_data()
@@ -396,12 +391,31 @@ private Q_SLOTS:
         const TTestRun before = w->Run();
         const QDate dateBefore = w->dtpDataTest()->date();
         QString error;
-        QVERIFY(!w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, date, time, data, error));
+        QVERIFY(!w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, date, time, data, "", error));
         QVERIFY2(error.contains(says), qPrintable(error));
         QVERIFY(error.contains("Запись теста не изменена"));
         QCOMPARE(w->windowTitle(), QString("прежний"));
         QVERIFY(w->Run() == before);
         QCOMPARE(w->dtpDataTest()->date(), dateBefore);
+    }
+
+    // The title bar changes while the window runs modally: the modal loop goes on.
+    void runLayoutKeepsTheWindowOpen()
+    {
+        TFormPsy w;
+        w.PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
+        bool stillOpen = false;
+        QTimer::singleShot(50, &w, [&] {
+            w.SetRunLayout(true);
+            QTimer::singleShot(50, &w, [&] {
+                stillOpen = w.isVisible();
+                w.SetRunLayout(false);
+                QTimer::singleShot(50, &w, [&] { QTest::mouseClick(w.btnSave(), Qt::LeftButton); });
+            });
+        });
+        QTimer::singleShot(10000, &w, [&] { w.done(QDialog::Rejected); });   // never hang
+        QCOMPARE(w.exec(), int(QDialog::Accepted));
+        QVERIFY(stillOpen);
     }
 
     void windowDuringARun()

@@ -15,10 +15,12 @@
 #include "records/testwindow.h"
 
 // Answers every message box that opens with `answer` (or its only button) and keeps
-// their texts.
+// their texts; `beforeAnswer` runs while the box is still open.
 class MessageCatcher : public QObject {
 public:
-    explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Yes) : m_answer(answer)
+    explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Yes,
+                            std::function<void()> beforeAnswer = {})
+        : m_answer(answer), m_beforeAnswer(std::move(beforeAnswer))
     {
         connect(&m_poll, &QTimer::timeout, this, [this] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -27,6 +29,8 @@ public:
                     continue;
                 box->setProperty("velAnswered", true);
                 texts << box->text();
+                if (m_beforeAnswer)
+                    m_beforeAnswer();
                 QAbstractButton *button = box->button(m_answer);
                 if (!button)
                     button = box->buttons().value(0);
@@ -39,26 +43,35 @@ public:
 
 private:
     QMessageBox::StandardButton m_answer;
+    std::function<void()> m_beforeAnswer;
     QTimer m_poll;
 };
 
-// Runs `action` on the next test window that opens modally; the window is closed without
-// OK afterwards when the action left it open, so that a failed check never hangs a test.
-inline void OnNextTestWindow(std::function<void(vel::TestWindow &)> action)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto *w = qobject_cast<vel::TestWindow *>(QApplication::activeModalWidget());
-        if (!w || !w->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action(*w);
-        if (w->isVisible())
-            w->reject();
-    });
-    poll->start(10);
-}
+// Runs `action` on the next test window that opens modally while this object lives; the
+// window is closed without OK afterwards when the action left it open, so that a failed
+// check never hangs a test.
+class NextTestWindow : public QObject {
+public:
+    explicit NextTestWindow(std::function<void(vel::TestWindow &)> action) : m_action(std::move(action))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            auto *w = qobject_cast<vel::TestWindow *>(QApplication::activeModalWidget());
+            if (!w || !w->isVisible())
+                return;
+            m_poll.stop();
+            ++opened;
+            m_action(*w);
+            if (w->isVisible())
+                w->reject();
+        });
+        m_poll.start(10);
+    }
+    int opened = 0;
+
+private:
+    std::function<void(vel::TestWindow &)> m_action;
+    QTimer m_poll;
+};
 
 // The raw data of a choice run from the scoring's fixtures.
 inline QString FixtureDataPsy(const QString &name)
@@ -76,6 +89,22 @@ inline vel::TTestRun FixtureRun(const QString &name, vel::TestType test = vel::T
     if (!vel::LoadDataPsy(FixtureDataPsy(name), test, run, error))
         qFatal("fixture %s: %s", qPrintable(name), qPrintable(error));
     return run;
+}
+
+// The patient of the fixture "mixed".
+inline const vel::PatientFacts Ivanov{QStringLiteral("Иванов Иван"), QStringLiteral("м"), QDate(2010, 5, 1)};
+
+// The stored choice test of the fixture "mixed" shown as the test list shows it: on its
+// result tab, scored, with its protocol loaded.
+inline void ShowStoredChoice(vel::TestWindow &w)
+{
+    QString error;
+    QVERIFY2(w.PrepareStored(QStringLiteral("Тест пациента: Иванов Иван"), Ivanov, QDate(2020, 9, 1),
+                             QStringLiteral("9:05:07"), FixtureDataPsy(QStringLiteral("mixed")), QString(), error),
+             qPrintable(error));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.WaitForProtocol(20000));
 }
 
 // The text the browser shows, once its page has loaded.

@@ -1,0 +1,414 @@
+// The test list of the main window, offscreen, through the windows as the operator uses
+// them: a new test of each kind stored, reopened and stored in place, damaged records
+// refused, tests deleted, and a patient's tests deleted with the patient.
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QDateEdit>
+#include <QtTest>
+
+#include "../app/workfolder.h"
+#include "windowdriver.h"
+
+#include "app/unit1.h"
+#include "choice/choicescore.h"
+#include "choice/upsy.h"
+#include "moving/rdo.h"
+#include "records/testlist.h"
+#include "records/teststore.h"
+#include "store/common/config.h"
+#include "store/tablemodel.h"
+#include "ui_unit1.h"
+
+using namespace vel;
+
+Q_DECLARE_METATYPE(vel::TestType)
+
+namespace {
+
+const QString MovingData = QStringLiteral("1350\r\n1800\r\n30\r\n3\r\nSL_\r\n1330\r\n1800\r\nSR_\r\n1800\r\n1412\r\nS0_\r\n0\r\n0\r\n");
+
+QString DataOf(TestType test) { return test == TestType::Choice ? FixtureDataPsy("mixed") : MovingData; }
+QString NameOf(TestType test) { return test == TestType::Choice ? ChoiceTestName : MovingTestName; }
+
+// The main window with its two test windows and two patients, Иванов Иван (IDX 1) and
+// Петрова Анна (IDX 2), in the working list.
+class Workplace {
+public:
+    Workplace()
+    {
+        frm.SetWindows(nullptr, &psy, &rdo);
+        Table &people = frm.database().dbPeople;
+        people.appendRecord({1, "Иванов Иван", "М", QDate(2010, 5, 1)});
+        people.appendRecord({2, "Петрова Анна", "Ж", QDate(2000, 3, 15)});
+        frm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        frm.btApplyClick();
+        Select(1);
+    }
+    // Moves the working list to the patient; the selection is carried out at once unless
+    // `pending` (then it waits for the status timer, as after a click in the list).
+    void Select(int idx, bool pending = false)
+    {
+        Table &rdb = frm.database().rdb;
+        const int field = rdb.fieldIndex("IDX");
+        for (int r : rdb.visibleRecNos())
+            if (rdb.valueAt(r, field).toInt() == idx)
+                rdb.goToRecNo(r);
+        if (!pending)
+            frm.SyncSelectedPatient();
+    }
+    // A stored test of the selected patient, appended as the list stores one.
+    int Store(TestType test, const QString &data, const QString &time = "9:05:07",
+              const QString &conclusion = "прежнее заключение", int idx = 1)
+    {
+        return AppendTest(tests(), StoredTest{idx, QDate(2020, 9, 1), time, NameOf(test), conclusion, data});
+    }
+    Table &tests() { return frm.database().dbfpsy; }
+    QTableView *grid() { return frm.ui().dbgrd_psy; }
+    // The rows of the test list: date and test.
+    QStringList Rows()
+    {
+        QStringList rows;
+        QAbstractItemModel *m = grid()->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            rows << m->index(r, 0).data().toString() + " " + m->index(r, 1).data().toString();
+        return rows;
+    }
+    void ClickRow(int row)
+    {
+        const QRect cell = grid()->visualRect(grid()->model()->index(row, 0));
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    void DoubleClickRow(int row)
+    {
+        ClickRow(row);
+        const QRect cell = grid()->visualRect(grid()->model()->index(row, 0));
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    Tfrm frm;
+    TFormPsy psy{&frm};
+    TFormRDO rdo{&frm};
+};
+
+struct Record {
+    int idx;
+    QDate date;
+    QString time, type, conclusion, data;
+    bool deleted;
+};
+
+// Every record of Psy.dbf, deleted ones too, read from a fresh view of the file.
+QList<Record> FileRecords(Table &tests)
+{
+    QList<Record> out;
+    const auto f = [&](const char *name) { return tests.fieldIndex(name); };
+    for (int r = 1; r <= tests.physicalRecordCount(); ++r)
+        out << Record{tests.valueAt(r, f("IDX")).toInt(), tests.valueAt(r, f("DATE")).toDate(),
+                      tests.valueAt(r, f("TIME")).toString().trimmed(), tests.valueAt(r, f("TYPE")).toString().trimmed(),
+                      tests.valueAt(r, f("PSYFINAL")).toString().trimmed(), tests.valueAt(r, f("DATAPSY")).toString(),
+                      tests.isDeletedAt(r)};
+    return out;
+}
+
+} // namespace
+
+class TestTestList : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_dir.enter({"Data"});
+        MutableConfig() = AppConfig{};
+        MutableConfig().AppFormatSettings = QLocale(QLocale::Russian, QLocale::Russia);
+    }
+    void cleanup() { m_dir.leave(); }
+
+    void newTestIsStored_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void newTestIsStored()
+    {
+        QFETCH(TestType, test);
+        Workplace w;
+        w.frm.ui().cbb_test->setCurrentIndex(test == TestType::Choice ? 0 : 1);
+        QString caption;
+        bool timerOff = false;
+        NextTestWindow next([&](TestWindow &window) {
+            caption = window.windowTitle();
+            timerOff = !w.frm.statTimer().isActive();
+            QCOMPARE(window.Test(), test);
+            QCOMPARE(window.pgc1()->currentIndex(), 0);
+            // The run, as it leaves the record.
+            QString error;
+            QVERIFY(LoadDataPsy(DataOf(test), test, window.Run(), error));
+            window.dtpDataTest()->setDate(QDate(2020, 9, 1));
+            window.edtTime()->setTime(QTime(9, 5, 7));
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+
+        QCOMPARE(caption, QString("Новая тест реакции выбора пациента: Иванов Иван"));
+        QVERIFY(timerOff);
+        QVERIFY(w.frm.statTimer().isActive());
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 1);
+        const Record &r = records[0];
+        QCOMPARE(r.idx, 1);
+        QCOMPARE(r.date, QDate(2020, 9, 1));
+        QCOMPARE(r.time, QString("9:05:07"));
+        QCOMPARE(r.type, NameOf(test));
+        QCOMPARE(r.data, DataOf(test));   // byte for byte, CR LF after every line
+        QString expected;
+        if (test == TestType::Choice) {
+            TTestRun run;
+            QString error;
+            LoadDataPsy(DataOf(test), test, run, error);
+            expected = choice::ScoreRun(run, PatientFacts{"Иванов Иван", "м", QDate(2010, 5, 1)}, QDate(2020, 9, 1))
+                           ->ConclusionText;
+            QVERIFY(!expected.isEmpty());
+        }
+        QCOMPARE(r.conclusion, expected);
+        QCOMPARE(w.Rows(), QStringList{"01.09.2020 " + NameOf(test)});
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText(expected));
+    }
+
+    void closedWithoutSavingStoresNothing()
+    {
+        Workplace w;
+        NextTestWindow next([](TestWindow &window) {
+            window.Run() = FixtureRun("mixed");
+            QTest::mouseClick(window.btnQit(), Qt::LeftButton);
+        });
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QCOMPARE(w.tests().physicalRecordCount(), 0);
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
+    // The test table cannot be written when the window closes: the operator is told and
+    // asked to try again, and the test is stored once the table is back.
+    void failedStoreIsRetried()
+    {
+        Workplace w;
+        NextTestWindow next([&](TestWindow &window) {
+            window.Run() = FixtureRun("mixed");
+            w.tests().close();
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        MessageCatcher retry(QMessageBox::Yes, [&] { w.tests().open(); });
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QCOMPARE(retry.texts.size(), 1);
+        QVERIFY2(retry.texts[0].startsWith("Тест не сохранён:"), qPrintable(retry.texts[0]));
+        QVERIFY(retry.texts[0].endsWith("Повторить сохранение?"));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].data, FixtureDataPsy("mixed"));
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
+    void newTestNeedsAPatientAndATest()
+    {
+        Workplace w;
+        NextTestWindow next([](TestWindow &) {});
+        // Typed text that names no test: nothing happens.
+        w.frm.ui().cbb_test->setEditText("Тест реакции");
+        MessageCatcher messages;
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QCOMPARE(messages.texts, QStringList());
+        // An empty working list.
+        w.frm.ui().cbb_test->setCurrentIndex(0);
+        w.frm.database().rdb.emptyTable();
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QTRY_COMPARE(messages.texts, QStringList{NoPatientMessage});
+        QCOMPARE(next.opened, 0);
+        QVERIFY(w.frm.statTimer().isActive());
+        QCOMPARE(w.tests().physicalRecordCount(), 0);
+    }
+
+    // The operator moved to another patient and pressed "Добавить" before the status timer
+    // carried the selection out: the test is still the new patient's.
+    void testGoesToThePatientShown()
+    {
+        Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "9:00:00", "прежнее заключение", 2);
+        w.frm.statTimer().stop();
+        w.Select(2, true);
+        QString caption;
+        NextTestWindow next([&](TestWindow &window) {
+            caption = window.windowTitle();
+            window.Run() = FixtureRun("mixed");
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        w.frm.btn_psyClick();
+        QCOMPARE(caption, QString("Новая тест реакции выбора пациента: Петрова Анна"));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[1].idx, 2);
+        // The selection was carried out once: the list stays on the new test.
+        QTest::qWait(300);
+        QCOMPARE(w.grid()->currentIndex().row(), 1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText(records[1].conclusion));
+    }
+
+    void reopenedTestIsStoredInPlace_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void reopenedTestIsStoredInPlace()
+    {
+        QFETCH(TestType, test);
+        Workplace w;
+        w.Store(test, DataOf(test), "09:05:07");
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "10:00:00", "другой тест");
+        QCOMPARE(w.Rows().size(), 2);
+        w.ClickRow(0);
+        int tab = -1;
+        QString caption;
+        QDate date;
+        NextTestWindow next([&](TestWindow &window) {
+            caption = window.windowTitle();
+            tab = window.pgc1()->currentIndex();
+            date = window.dtpDataTest()->date();
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        w.DoubleClickRow(0);
+
+        QCOMPARE(caption, QString("Тест пациента: Иванов Иван"));
+        QCOMPARE(tab, int(TestWindow::ResultTab));
+        QCOMPARE(date, QDate(2020, 9, 1));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 2);   // no new record
+        QCOMPARE(records[0].data, DataOf(test));
+        QCOMPARE(records[0].time, QString("9:05:07"));   // in the current time format
+        QCOMPARE(records[0].type, NameOf(test));
+        if (test == TestType::Choice)
+            QVERIFY(records[0].conclusion != "прежнее заключение");
+        else   // nothing scores a moving test yet: its conclusion stays
+            QCOMPARE(records[0].conclusion, QString("прежнее заключение"));
+        QCOMPARE(records[1].conclusion, QString("другой тест"));
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
+    void damagedRecordIsNotOpened_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("too few items") << TestType::Choice << "9:05:07"
+                                       << "1000\r\n1000\r\n10\r\n3\r\nSL\r\n1500\r\n3150\r\n" << "нужно значений: 13";
+        QTest::newRow("not a number") << TestType::Moving << "9:05:07"
+                                      << "1350\r\n1800\r\n30\r\n1\r\nSL_\r\nxx\r\n1800\r\n" << "«xx» не является";
+        QTest::newRow("above 65535") << TestType::Choice << "9:05:07"
+                                     << "1000\r\n1000\r\n10\r\n1\r\nSL\r\n70000\r\n3150\r\n" << "больше 65535";
+        QTest::newRow("DoneCount above 200") << TestType::Choice << "9:05:07" << "1000\r\n1000\r\n250\r\n250\r\n"
+                                             << "250 больше 200";
+        QTest::newRow("time") << TestType::Moving << "9.05.07" << MovingData << "не является временем";
+    }
+    void damagedRecordIsNotOpened()
+    {
+        QFETCH(TestType, test);
+        QFETCH(QString, time);
+        QFETCH(QString, data);
+        QFETCH(QString, says);
+        Workplace w;
+        w.Store(test, data, time);
+        const auto before = FileRecords(w.tests());
+        NextTestWindow next([](TestWindow &) {});
+        MessageCatcher messages;
+        w.DoubleClickRow(0);
+        QTRY_COMPARE(messages.texts.size(), 1);
+        QVERIFY2(messages.texts[0].contains(says), qPrintable(messages.texts[0]));
+        QCOMPARE(next.opened, 0);
+        const auto after = FileRecords(w.tests());
+        QCOMPARE(after.size(), 1);
+        QCOMPARE(after[0].data, before[0].data);
+        QCOMPARE(after[0].time, before[0].time);
+        QCOMPARE(after[0].conclusion, before[0].conclusion);
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
+    void reopenWithoutSomethingToOpen()
+    {
+        Workplace w;
+        NextTestWindow next([](TestWindow &) {});
+        MessageCatcher messages;
+        w.frm.dbgrd_psyDblClick();
+        QTRY_COMPARE(messages.texts, QStringList{NoTestsMessage});
+        // A test of another program of the suite: not opened, no message.
+        AppendTest(w.tests(), StoredTest{1, QDate(2020, 9, 1), "9:00:00", "Теппинг-тест", "", "1\r\n"});
+        w.frm.dbgrd_psyDblClick();
+        w.frm.database().rdb.emptyTable();
+        w.frm.dbgrd_psyDblClick();
+        QTRY_COMPARE(messages.texts, (QStringList{NoTestsMessage, NoPatientMessage}));
+        QCOMPARE(next.opened, 0);
+    }
+
+    void deleteKeyDeletesTheCurrentTest()
+    {
+        Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("mixed"), "9:00:00", "первый");
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "10:00:00", "второй");
+        w.ClickRow(1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("второй"));
+        {
+            MessageCatcher no(QMessageBox::No);
+            QTest::keyClick(w.grid(), Qt::Key_Delete, Qt::ShiftModifier);
+            QTRY_COMPARE(no.texts, QStringList{DeleteTestQuestion});
+        }
+        QCOMPARE(w.Rows().size(), 2);
+        MessageCatcher yes;
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QTRY_COMPARE(yes.texts.size(), 1);
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 2);   // deletion marks the record
+        QVERIFY(!records[0].deleted);
+        QVERIFY(records[1].deleted);
+        QCOMPARE(w.Rows().size(), 1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("первый"));
+        // With the list empty, Delete asks nothing.
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QTest::qWait(50);
+        QCOMPARE(yes.texts.size(), 2);
+        QCOMPARE(w.Rows().size(), 0);
+    }
+
+    void deletingAPatientDeletesHisTests()
+    {
+        Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("mixed"), "9:00:00", "", 1);
+        w.Store(TestType::Moving, MovingData, "9:10:00", "", 1);
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "9:20:00", "", 2);
+        w.Store(TestType::Choice, FixtureDataPsy("mixed"), "9:30:00", "", 1);
+        QCOMPARE(w.Rows().size(), 3);
+        MessageCatcher yes;
+        QTest::keyClick(w.frm.ui().rdbgr, Qt::Key_Delete);
+        QTRY_COMPARE(yes.texts.size(), 1);
+        QStringList left;
+        for (const Record &r : FileRecords(w.tests()))
+            if (!r.deleted)
+                left << QString::number(r.idx) + " " + r.time;
+        QCOMPARE(left, QStringList{"2 9:20:00"});
+    }
+
+private:
+    WorkFolder m_dir;
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestTestList test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_testlist.moc"
