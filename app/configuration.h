@@ -30,6 +30,12 @@ private:
 // lower-cased, is "/debug".
 bool IsDebugSwitch(const QStringList &parameters);
 
+// The locale's short date format and long time format, in QDateTime notation. The long
+// time format leaves out the time zone, which a workstation's clock never shows
+// (Russian: "dd.MM.yyyy" and "HH:mm:ss").
+QString ShortDateFormat(const QLocale &locale);
+QString LongTimeFormat(const QLocale &locale);
+
 // The line that marks a start in debug mode in "velmora.log", with the date in the
 // locale's short date format and the time in its long time format.
 QByteArray DebugLogHeader(const QDateTime &now, const QLocale &locale);

@@ -19,10 +19,4 @@ struct AppConfig {
 const AppConfig &Config();
 AppConfig &MutableConfig();
 
-// The locale's short date format and long time format, in QDateTime notation. The long
-// time format leaves out the time zone, which a workstation's clock never shows
-// (Russian: "dd.MM.yyyy" and "HH:mm:ss").
-QString ShortDateFormat(const QLocale &locale = Config().AppFormatSettings);
-QString LongTimeFormat(const QLocale &locale = Config().AppFormatSettings);
-
 } // namespace vel
