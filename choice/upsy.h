@@ -7,6 +7,7 @@
 #include "records/testwindow.h"
 
 namespace Ui { class TFormPsy; }
+namespace vel::choice { class ChoiceRunner; }
 
 class TFormPsy : public vel::TestWindow {
     Q_OBJECT
@@ -15,6 +16,8 @@ public:
     ~TFormPsy() override;
 
     Ui::TFormPsy &ui() { return *m_ui; }
+    // The run of the window: "Старт теста", the polling tick, the key hook, tmr1Timer.
+    vel::choice::ChoiceRunner &Runner() { return *m_runner; }
 
 protected:
     // Scores the run (vel::choice::ScoreRun) into chtL, chtR, wbRep and ConclusionText.
@@ -22,9 +25,14 @@ protected:
     // The legend labels stand beside the charts only on "График".
     void TabShown(int tab) override;
 
-    // The run of the window (btnTstClick, the polling tick, the key hook, tmr1Timer) binds
-    // here; it overrides StopRunIfGoing() so that "Сохранить" and closing end a run first.
+    // "Сохранить" and closing end a run first, without its closing message.
+    void StopRunIfGoing() override;
 
 private:
+    // The main window's "Число предъявлений (по умолчанию)" field, read when a run starts.
+    QString PlannedCountText() const;
+
     std::unique_ptr<Ui::TFormPsy> m_ui;
+    // Ends before the window's controls, which a run going on still uses at its stop.
+    std::unique_ptr<vel::choice::ChoiceRunner> m_runner;
 };

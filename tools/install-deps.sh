@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools qt6-charts-dev qt6-serialport-dev
   qt6-webengine-dev qt6-webengine-dev-tools libqt6sql6-sqlite libgl-dev
   libzip-dev zip unzip
-  xvfb xauth xdotool x11-utils libxcb1-dev
+  xvfb xauth xdotool x11-utils libxcb1-dev libx11-dev libxtst-dev
   python3 python3-dbfread poppler-utils sqlite3 libsqlite3-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core

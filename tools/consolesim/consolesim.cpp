@@ -184,6 +184,11 @@ void ConsoleSim::Command(const std::string &command, uint64_t nowMs)
         m_log("lights " + Lights());
         return;
     }
+    if ((command == "ATa" || command == "ATA") && m_options.answeredPresentations
+        && m_presentation >= *m_options.answeredPresentations) {
+        m_log("silent");
+        return;
+    }
     const bool inScript = m_presentation < m_options.script.size();
     if (command == "ATa") {
         if (!(inScript && m_options.raw))

@@ -24,6 +24,9 @@ struct Options {
     std::string ident = "ATV Ver 1.0 velmora-consolesim\r\n";   // empty: no reply
     std::vector<ScriptEntry> script;
     bool raw = false;
+    // Presentations whose answer requests are answered; later requests get no reply, as
+    // from a console that has gone silent. None: every request is answered.
+    std::optional<size_t> answeredPresentations;
 };
 
 // "\r", "\n", "\t", "\0", "\\" and "\xNN" in a text given on the command line.

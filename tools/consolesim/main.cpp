@@ -118,6 +118,7 @@ void Usage()
         "  --pace           send at the speed of 9600 baud (about 1.04 ms a character)\n"
         "  --split N[:MS]   send the first N bytes of each reply, wait MS ms (30), then the rest\n"
         "  --link PATH      also make PATH a symbolic link to the port\n"
+        "  --silent-after N answer the requests of the first N presentations only\n"
         "When the script is used up, presses come from this terminal: g, l or 1 for the\n"
         "green button, r, p or 2 for the red one, timed from the last light switched on;\n"
         "q quits.\n",
@@ -181,6 +182,8 @@ int main(int argc, char **argv)
             const size_t colon = v.find(':');
             if (colon != std::string::npos)
                 out.splitGapMs = unsigned(std::strtoul(v.c_str() + colon + 1, nullptr, 10));
+        } else if (a == "--silent-after") {
+            options.answeredPresentations = std::strtoul(value().c_str(), nullptr, 10);
         } else if (a == "--link") {
             link = value();
         } else if (a == "-h" || a == "--help") {

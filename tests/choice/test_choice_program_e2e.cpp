@@ -1,0 +1,334 @@
+// The choice test through the real program under the X server: a patient added through
+// the patient dialog, "Добавить" on the test list, a run answered with real Ctrl presses
+// (or by the console simulator), "Сохранить", the record in Psy.dbf, and the test
+// reopened and saved again. Controls are clicked where the same windows, laid out in this
+// process at the same size, have them.
+#include <QDir>
+#include <QMap>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QHeaderView>
+#include <QtTest>
+
+#include "app/unit1.h"
+#include "choice/choicescore.h"
+#include "choice/upsy.h"
+#include "records/datapsy.h"
+#include "register/newentrydlg.h"
+#include "store/common/config.h"
+#include "store/common/text.h"
+#include "presses.h"
+#include "choicewindow.h"
+#include "tests/app/runprogram.h"
+#include "ui_newentrydlg.h"
+#include "ui_unit1.h"
+#include "xdriver.h"
+
+using namespace vel;
+using namespace e2e;
+using namespace presses;
+
+namespace {
+
+const QString PatientName = QStringLiteral("Ivanov Ivan");
+
+// Where the controls are, from the client origin of their window.
+struct Layout {
+    QPoint btPplAppend, btn_plant, firstTest;   // main window
+    QPoint btnTst, btnSave, stimulus;           // choice window
+};
+
+QPoint Centre(QWidget *w, QWidget *window) { return w->mapTo(window, w->rect().center()); }
+
+// The main window at `size` and the choice window, laid out off the screen.
+Layout LayoutOf(QSize mainSize)
+{
+    Layout l;
+    WorkFolder folder;
+    folder.enter({"Data"});
+    MutableConfig() = AppConfig{};
+    {
+        Tfrm frm;
+        frm.setAttribute(Qt::WA_DontShowOnScreen);
+        frm.resize(mainSize);
+        frm.show();
+        QCoreApplication::processEvents();
+        Ui::Tfrm &ui = frm.ui();
+        l.btPplAppend = Centre(ui.btPplAppend, &frm);
+        l.btn_plant = Centre(ui.btn_plant, &frm);
+        QTableView *grid = ui.dbgrd_psy;
+        const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+        l.firstTest = grid->viewport()->mapTo(&frm, QPoint(grid->viewport()->width() / 3, rowHeight / 2));
+    }
+    {
+        TFormPsy psy;
+        psy.setAttribute(Qt::WA_DontShowOnScreen);
+        psy.show();
+        QCoreApplication::processEvents();
+        l.btnTst = Centre(psy.btnTst(), &psy);
+        l.btnSave = Centre(psy.btnSave(), &psy);
+        l.stimulus = Centre(psy.imgSL(), &psy);
+    }
+    folder.leave();
+    return l;
+}
+
+QPoint Origin(const QString &window)
+{
+    int x = 0, y = 0;
+    XDriver().WindowOrigin(window.toULong(), &x, &y);
+    return {x, y};
+}
+
+void Click(const QString &window, QPoint at, int count = 1)
+{
+    const QPoint o = Origin(window);
+    XDriver().Click(o.x() + at.x(), o.y() + at.y(), count);
+}
+
+void Focus(const QString &window) { Xdo({"windowfocus", "--sync", window}); }
+
+QString Unescape(const QString &cell)
+{
+    QString out;
+    for (qsizetype i = 0; i < cell.size(); ++i) {
+        if (cell[i] != QLatin1Char('\\') || i + 1 == cell.size()) {
+            out += cell[i];
+            continue;
+        }
+        const QChar c = cell[++i];
+        out += c == QLatin1Char('r') ? QChar('\r') : c == QLatin1Char('n') ? QChar('\n') : c == QLatin1Char('t') ? QChar('\t') : c;
+    }
+    return out;
+}
+
+// The records of a table that are not deleted, field by field, as velmora-dbftool dumps
+// them.
+QList<QMap<QString, QString>> Records(const QString &dbf)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELMORA_DBFTOOL), {"dump", dbf});
+    p.waitForFinished(30000);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QList<QMap<QString, QString>> records;
+    if (lines.isEmpty())
+        return records;
+    const QStringList names = lines.first().split('\t');
+    for (const QString &line : lines.mid(1)) {
+        const QStringList cells = line.split('\t');
+        if (cells.value(1) == QLatin1String("*"))
+            continue;
+        QMap<QString, QString> record;
+        for (int i = 0; i < names.size(); ++i)
+            record[names[i]] = Unescape(cells.value(i));
+        records << record;
+    }
+    return records;
+}
+
+QString FindFile(const QString &folder, const QString &name)
+{
+    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files))
+        if (f.fileName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.filePath();
+    for (const QFileInfo &d : QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString found = FindFile(d.filePath(), name);
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+// One session of the program: its workplace with four presentations a run.
+struct Session {
+    explicit Session(const QString &extraPorts = {})
+    {
+        QDir().mkpath(w.home() + "/Data");
+        WriteAll(w.home() + "/Data/velmora.ini",
+                 ToCp1251(QStringLiteral("[Общие настройки]\r\nЧисло предъявлений = 4\r\n")));
+        qputenv("VELMORA_EXTRA_PORTS", extraPorts.toUtf8());
+        program = w.start();
+        qunsetenv("VELMORA_EXTRA_PORTS");
+    }
+    ~Session()
+    {
+        if (program)
+            Stop(*program);
+    }
+    qint64 pid() const { return program->processId(); }
+
+    Workplace w;
+    std::unique_ptr<QProcess> program;
+};
+
+} // namespace
+
+class TestChoiceProgramE2E : public QObject {
+    Q_OBJECT
+private:
+    // Adds the patient through the dialog and opens a new choice test; the choice window.
+    QString AddPatientAndOpenTest(Session &s, Layout &layout)
+    {
+        const QStringList main = WaitForWindow(MainCaption, s.pid(), 30000);
+        if (main.isEmpty())
+            return {};
+        int width = 0, height = 0;
+        XDriver().WindowSize(main.first().toULong(), &width, &height);
+        layout = LayoutOf(QSize(width, height));
+
+        Focus(main.first());
+        Click(main.first(), layout.btPplAppend);
+        const QStringList dialog = WaitForWindow("^Добавление пациента$", s.pid(), 10000);
+        if (dialog.isEmpty())
+            return {};
+        Focus(dialog.first());
+        Xdo({"type", "--delay", "20", PatientName});
+        Xdo({"key", "Return"});
+        QTest::qWait(800);   // the working list moves to the new patient; its tests are shown
+        Click(main.first(), layout.btn_plant);
+        const QStringList psy = WaitForWindow("^Новая тест реакции выбора пациента: " + PatientName + "$", s.pid(), 10000);
+        if (psy.isEmpty())
+            return {};
+        Focus(psy.first());
+        return psy.first();
+    }
+
+    // Closes "Тест завершен!" and saves; true when the window went away.
+    bool FinishAndSave(Session &s, const QString &psy, const Layout &layout, int runLimitMs)
+    {
+        const QStringList done = WaitForWindow("^Тест завершен!$", s.pid(), runLimitMs);
+        if (done.isEmpty() || !Dismiss(done, "^Тест завершен!$", *s.program))
+            return false;
+        Focus(psy);
+        Click(psy, layout.btnSave);
+        for (int i = 0; i < 50; ++i) {
+            if (WindowsOf(s.pid(), "^Новая тест реакции выбора").isEmpty())
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    // Reopens the stored test and saves it again without running it.
+    bool ReopenAndSave(Session &s, const Layout &layout)
+    {
+        const QStringList main = WaitForWindow(MainCaption, s.pid(), 1000);
+        Focus(main.value(0));
+        Click(main.value(0), layout.firstTest, 2);
+        const QString caption = "^Тест пациента: " + PatientName + "$";
+        const QStringList psy = WaitForWindow(caption, s.pid(), 10000);
+        if (psy.isEmpty())
+            return false;
+        QTest::qWait(1500);   // scored again on its result tab
+        Focus(psy.first());
+        Click(psy.first(), layout.btnSave);
+        for (int i = 0; i < 50 && !WindowsOf(s.pid(), caption).isEmpty(); ++i)
+            QTest::qWait(100);
+        return WindowsOf(s.pid(), caption).isEmpty();
+    }
+
+    // The one stored test of the session, after the program has ended.
+    QMap<QString, QString> StoredTest(Session &s)
+    {
+        Stop(*s.program);
+        const auto tests = Records(FindFile(s.w.home(), "Psy.dbf"));
+        if (tests.size() != 1)
+            qWarning() << "stored tests:" << tests;
+        return tests.size() == 1 ? tests.first() : QMap<QString, QString>();
+    }
+
+    static PatientFacts Patient()
+    {
+        return {PatientName, QStringLiteral("м"), QDate::currentDate().addDays(-2555)};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
+        QVERIFY2(XDriver().Ok(), "needs an X server (run under xvfb-run)");
+    }
+
+    void keyboardTestFromAddingToReopening()
+    {
+        Session s;
+        Layout layout;
+        const QString psy = AddPatientAndOpenTest(s, layout);
+        QVERIFY2(!psy.isEmpty(), DescribeWindows(s.pid()));
+        const QPoint o = Origin(psy);
+        KeyPresser presser(o + layout.stimulus, {{300, 0}, {320, 0}, {340, 0}, {360, 650}});
+        Click(psy, layout.btnTst);
+        const std::vector<Made> made = presser.Wait();
+        QVERIFY2(FinishAndSave(s, psy, layout, 20000), DescribeWindows(s.pid()));
+        const auto saved = Records(FindFile(s.w.home(), "Psy.dbf"));
+        QCOMPARE(saved.size(), 1);
+        QVERIFY2(ReopenAndSave(s, layout), DescribeWindows(s.pid()));
+
+        // Reopened, scored again and saved: the same record with the same raw data and
+        // conclusion.
+        const QMap<QString, QString> test = StoredTest(s);
+        for (const char *field : {"IDX", "TYPE", "DATAPSY", "PSYFINAL", "DATE"})
+            QCOMPARE(test.value(field), saved.first().value(field));
+        QCOMPARE(test.value("TYPE").trimmed(), QStringLiteral("Тест реакции выбора"));
+        TTestRun run;
+        QString error;
+        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Choice, run, error), qPrintable(error));
+        QCOMPARE(int(run.PlanCount), 4);
+        QCOMPARE(int(run.DoneCount), 4);
+        QCOMPARE(int(made.size()), 4);
+        for (int i = 1; i <= 4; ++i) {
+            const Made &m = made[size_t(i - 1)];
+            QCOMPARE(int(run.Kinds[i]), m.green ? 1 : 2);
+            const double answer = double(m.green ? run.LeftTimes[i] : run.RightTimes[i]) - 1150;
+            QVERIFY2(answer >= m.correct.Low() - 1.5 && answer <= m.correct.High() + 1.5,
+                     qPrintable(QString("presentation %1: %2 ms stored, pressed %3..%4 ms after the stimulus")
+                                    .arg(i).arg(answer).arg(m.correct.Low()).arg(m.correct.High())));
+        }
+        const auto score = choice::ScoreRun(run, Patient(), QDate::currentDate());
+        QVERIFY(score);
+        QCOMPARE(test.value("PSYFINAL").trimmed(), score->ConclusionText);
+    }
+
+    void consoleTestAndASilentConsole_data()
+    {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<int>("done");
+        QTest::newRow("console answers") << QStringList{} << 4;
+        QTest::newRow("console falls silent after two") << QStringList{"--silent-after", "2"} << 2;
+    }
+    void consoleTestAndASilentConsole()
+    {
+        QFETCH(QStringList, simArgs);
+        QFETCH(int, done);
+        ConsolePerson person(simArgs, 280);
+        const QString port = person.Port();
+        QVERIFY(!port.isEmpty());
+        Session s(port);
+        Layout layout;
+        const QString psy = AddPatientAndOpenTest(s, layout);
+        QVERIFY2(!psy.isEmpty(), DescribeWindows(s.pid()));
+        Click(psy, layout.btnTst);
+        QVERIFY2(FinishAndSave(s, psy, layout, 40000), DescribeWindows(s.pid()));
+
+        const QMap<QString, QString> test = StoredTest(s);
+        TTestRun run;
+        QString error;
+        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Choice, run, error), qPrintable(error));
+        QCOMPARE(int(run.PlanCount), 4);
+        QCOMPARE(int(run.DoneCount), done);
+        const QStringList pressed = person.Presses();
+        QVERIFY(pressed.size() >= done);
+        for (int i = 1; i <= done; ++i) {
+            const QStringList parts = pressed[i - 1].split(' ');
+            const bool green = parts[1] == "green";
+            QCOMPARE(int(run.Kinds[i]), green ? 1 : 2);
+            QCOMPARE(int(green ? run.LeftTimes[i] : run.RightTimes[i]), parts[2].toInt() + 1150);
+        }
+        QCOMPARE(test.value("PSYFINAL").trimmed(),
+                 choice::ScoreRun(run, Patient(), QDate::currentDate())->ConclusionText);
+    }
+};
+
+CHOICE_WINDOW_TEST_MAIN(TestChoiceProgramE2E)
+#include "test_choice_program_e2e.moc"
