@@ -46,10 +46,11 @@ void SetTextColour(QWidget *w, QPalette::ColorRole role, const QColor &colour)
     w->setPalette(p);
 }
 
-// Up and Down step the number of a settings field, as the arrows of a spin edit do.
+// Up and Down step the number of a settings field between 0 and its largest value, as the
+// arrows of a spin edit do.
 class NumberStepper : public QObject {
 public:
-    using QObject::QObject;
+    NumberStepper(int largest, QObject *parent) : QObject(parent), m_largest(largest) {}
     bool eventFilter(QObject *watched, QEvent *e) override
     {
         if (e->type() != QEvent::KeyPress)
@@ -62,10 +63,13 @@ public:
         int n = edit->text().toInt(&ok);
         if (!ok)
             n = 0;
-        n = std::clamp(n + (key == Qt::Key_Up ? 1 : -1), 0, 999);
+        n = std::clamp(n + (key == Qt::Key_Up ? 1 : -1), 0, m_largest);
         edit->setText(QString::number(n));
         return true;
     }
+
+private:
+    int m_largest;
 };
 
 } // namespace
@@ -131,10 +135,13 @@ void Tfrm::SetUpControls()
 
     // Settings fields: typing is limited, values read from the file are taken as they are.
     ui.NameOffice->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,40}")), this));
-    auto *stepper = new NumberStepper(this);
-    for (QLineEdit *edit : {ui.edt_npr, ui.rdo_c, ui.rdo_t}) {
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,3}")), this));
-        edit->installEventFilter(stepper);
+    // The two presentation counts take 0 to 200, the size of a run's schedule; the
+    // corridor takes any three digits.
+    const QRegularExpression upTo200(QStringLiteral("|\\d|[1-9]\\d|1\\d\\d|200"));
+    const QRegularExpression threeDigits(QStringLiteral("\\d{0,3}"));
+    for (auto [edit, largest] : {std::pair{ui.edt_npr, 200}, std::pair{ui.rdo_c, 200}, std::pair{ui.rdo_t, 999}}) {
+        edit->setValidator(new QRegularExpressionValidator(largest == 200 ? upTo200 : threeDigits, edit));
+        edit->installEventFilter(new NumberStepper(largest, edit));
     }
     SettingsToControls(vel::SettingsTexts{});
 

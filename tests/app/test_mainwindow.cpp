@@ -124,6 +124,36 @@ private Q_SLOTS:
         QCOMPARE(again.ui().NameOffice->text(), QString("Школа №1"));
     }
 
+    // The counts take what a run's schedule can hold; the corridor any three digits. Up and
+    // Down step within the same bounds. (A larger count read from the file is capped by the run.)
+    void settingsFieldsTyped_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("afterUp");
+        QTest::newRow("count 200") << "edt_npr" << "200" << "200" << "200";
+        QTest::newRow("count 250 stops at 25") << "edt_npr" << "250" << "25" << "26";
+        QTest::newRow("moving count 201") << "rdo_c" << "201" << "20" << "21";
+        QTest::newRow("corridor 999") << "rdo_t" << "999" << "999" << "999";
+        QTest::newRow("letters refused") << "edt_npr" << "1a2" << "12" << "13";
+    }
+    void settingsFieldsTyped()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, afterUp);
+        Tfrm frm;
+        auto *edit = frm.findChild<QLineEdit *>(field);
+        QVERIFY(edit);
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), shown);
+        QTest::keyClick(edit, Qt::Key_Up);
+        QCOMPARE(edit->text(), afterUp);
+    }
+
     void failedSaveIsReported()
     {
         MutableConfig().SettingsFile = "Missing/velmora.ini";
