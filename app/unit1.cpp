@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include "app/platform/version.h"
+#include "choice/choicerunner.h"
 #include "choice/upsy.h"
 #include "moving/rdo.h"
 #include "records/testlist.h"
@@ -227,6 +228,9 @@ void Tfrm::SetWindows(TfmAddRec *fmAddRec, TFormPsy *formPsy, TFormRDO *formRDO)
     m_fmAddRec = fmAddRec;
     m_formPsy = formPsy;
     m_formRDO = formRDO;
+    // A choice run reads its planned count from the settings page when it starts.
+    if (m_formPsy)
+        m_formPsy->Runner().SetPlannedCountText([this] { return m_ui->edt_npr->text(); });
 }
 
 // ---- creation and closing ----

@@ -2,7 +2,6 @@
 
 #include <QDateEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "choice/choicerunner.h"
@@ -62,20 +61,10 @@ TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     BindShell(parts);
 
     m_runner = std::make_unique<vel::choice::ChoiceRunner>(*this);
-    m_runner->SetPlannedCountText([this] { return PlannedCountText(); });
     connect(btnTst(), &QPushButton::clicked, m_runner.get(), &vel::choice::ChoiceRunner::btnTstClick);
 }
 
 void TFormPsy::StopRunIfGoing() { m_runner->StopQuietly(); }
-
-QString TFormPsy::PlannedCountText() const
-{
-    // The settings are the text of the main window's controls; this window is its child.
-    for (QWidget *w = parentWidget(); w; w = w->parentWidget())
-        if (auto *field = w->findChild<QLineEdit *>(QStringLiteral("edt_npr")))
-            return field->text();
-    return QString();
-}
 
 TFormPsy::~TFormPsy() = default;
 

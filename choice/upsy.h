@@ -29,9 +29,6 @@ protected:
     void StopRunIfGoing() override;
 
 private:
-    // The main window's "Число предъявлений (по умолчанию)" field, read when a run starts.
-    QString PlannedCountText() const;
-
     std::unique_ptr<Ui::TFormPsy> m_ui;
     // Ends before the window's controls, which a run going on still uses at its stop.
     std::unique_ptr<vel::choice::ChoiceRunner> m_runner;

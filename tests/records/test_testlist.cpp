@@ -9,7 +9,7 @@
 #include <QDateEdit>
 #include <QtTest>
 
-#include "../app/workfolder.h"
+#include "tests/app/workfolder.h"
 #include "windowdriver.h"
 
 #include "app/unit1.h"
