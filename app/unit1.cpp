@@ -19,6 +19,7 @@
 #include "records/testlist.h"
 #include "register/newentrydlg.h"
 #include "register/patientregister.h"
+#include "register/patienttransfer.h"
 #include "store/common/clock.h"
 #include "store/common/config.h"
 #include "store/common/mathutil.h"
@@ -511,8 +512,15 @@ void Tfrm::rdbgrDblClick()
         m_register->rdbgrDblClick(*m_fmAddRec);
 }
 
-void Tfrm::btImpClick() {}
-void Tfrm::btExportAllClick() {}
+void Tfrm::btImpClick() { vel::RunImportDialog(this, m_db); }
+
+void Tfrm::btExportAllClick()
+{
+    vel::RunExport(this, m_db, [this](const QString &text) {
+        SetStatusPanelText(0, text);
+        RepaintStatus();
+    });
+}
 
 // ---- stored tests ----
 

@@ -46,6 +46,7 @@ public:
     QByteArray buffer;             // the record being appended or edited
     MemoEdits memoEdits;
     int insertReturn = 0;          // the record to go back to when an append is cancelled
+    int holds = 0;                 // holds of the write lock taken through this table
 
     [[noreturn]] void fail(const QString &what) const
     {
@@ -447,6 +448,8 @@ void Table::close()
 {
     if (!d->store)
         return;
+    for (; d->holds > 0; --d->holds)
+        d->store->releaseWriteLock();
     try {
         d->checkBrowse();
     } catch (...) {
@@ -747,6 +750,22 @@ void Table::appendRecord(const QVariantList &values)
         cancel();
         throw;
     }
+}
+
+void Table::holdWriteLock()
+{
+    d->requireWritable();
+    d->checkBrowse();
+    d->store->holdWriteLock();
+    ++d->holds;
+}
+
+void Table::releaseWriteLock()
+{
+    if (!d->store || d->holds == 0)
+        return;
+    --d->holds;
+    d->store->releaseWriteLock();
 }
 
 void Table::emptyTable()

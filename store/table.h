@@ -144,6 +144,11 @@ public:
     // Removes all records of a memory table; a file table keeps them, each marked deleted.
     void emptyTable();
     bool isEditing() const;        // an append or edit is under way
+    // Holds the file's write lock across several changes, so that other processes see
+    // them together or not at all (they wait for the release, as for any write). Holds
+    // nest; close() releases those still taken. Throws TableError as a write does.
+    void holdWriteLock();
+    void releaseWriteLock();
 
     // ---- field values of the current record (or of the record being edited) ----
     // Values: int (I, N without decimals), double, QString, QDate, bool; memo text for M.
@@ -177,6 +182,18 @@ Q_SIGNALS:
 
 private:
     std::unique_ptr<TableImpl> d;
+};
+
+// Holds a table's write lock for a scope.
+class TableWriteLock {
+public:
+    explicit TableWriteLock(Table &table) : m_table(table) { m_table.holdWriteLock(); }
+    ~TableWriteLock() { m_table.releaseWriteLock(); }
+    TableWriteLock(const TableWriteLock &) = delete;
+    TableWriteLock &operator=(const TableWriteLock &) = delete;
+
+private:
+    Table &m_table;
 };
 
 } // namespace vel

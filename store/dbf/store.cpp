@@ -286,7 +286,8 @@ void TableStore::noticeChanges(bool force)
     }
     if (m_file.stamp() == m_stamp)
         return;
-    FileLock lock(m_file, kLockStart, kLockLength, false);
+    std::optional<FileLock> lock;
+    lockUnlessHeld(lock, false);
     m_stamp = m_file.stamp();
     loadRecords(false);
 }
@@ -298,7 +299,8 @@ void TableStore::rereadRecord(int recNo)
     const int rl = m_layout.recordLength;
     std::vector<uchar> buf(static_cast<size_t>(rl));
     {
-        FileLock lock(m_file, kLockStart, kLockLength, false);
+        std::optional<FileLock> lock;
+        lockUnlessHeld(lock, false);
         if (m_file.readSomeAt(recordPos(recNo), buf.data(), rl) != rl)
             return;   // the file shrank: the next look at its stamp reads it all again
     }
@@ -311,6 +313,37 @@ void TableStore::rereadRecord(int recNo)
     std::memcpy(mine, buf.data(), size_t(rl));
     ++m_changes;
     m_indexStale = m_indexStale || m_indexFile;
+}
+
+void TableStore::lockUnlessHeld(std::optional<FileLock> &lock, bool exclusive)
+{
+    // A lock taken again by the same file description would replace the held one (and
+    // its unlock release it): under a hold, the held lock covers the operation.
+    if (m_holds == 0)
+        lock.emplace(m_file, kLockStart, kLockLength, exclusive);
+}
+
+void TableStore::holdWriteLock()
+{
+    ensureWritable();
+    if (!isMemory() && m_holds == 0) {
+        m_file.lock(kLockStart, kLockLength, true, 5000);
+        try {
+            lockedSync();
+        } catch (...) {
+            m_file.unlock(kLockStart, kLockLength);
+            throw;
+        }
+    }
+    ++m_holds;
+}
+
+void TableStore::releaseWriteLock()
+{
+    if (m_holds == 0)
+        return;
+    if (--m_holds == 0 && !isMemory())
+        m_file.unlock(kLockStart, kLockLength);
 }
 
 void TableStore::lockedSync()
@@ -383,7 +416,8 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         ++m_changes;
         return m_count;
     }
-    FileLock lock(m_file, kLockStart, kLockLength, true);
+    std::optional<FileLock> lock;
+    lockUnlessHeld(lock, true);
     lockedSync();
     storeMemos(record, memos);
     const int recNo = m_count + 1;
@@ -403,7 +437,7 @@ void TableStore::update(int recNo, QByteArray record, const MemoEdits &memos)
     Q_ASSERT(record.size() == m_layout.recordLength);
     std::optional<FileLock> lock;
     if (!isMemory()) {
-        lock.emplace(m_file, kLockStart, kLockLength, true);
+        lockUnlessHeld(lock, true);
         lockedSync();
     }
     if (recNo < 1 || recNo > m_count)
@@ -437,7 +471,8 @@ void TableStore::removeAll()
         return;
     }
     // A file keeps its records: every one is marked deleted, as a soft delete does.
-    FileLock lock(m_file, kLockStart, kLockLength, true);
+    std::optional<FileLock> lock;
+    lockUnlessHeld(lock, true);
     lockedSync();
     if (m_count == 0)
         return;
@@ -494,7 +529,8 @@ void TableStore::addTags(const QVector<IndexDef> &defs)
         buildIndex();
         return;
     }
-    FileLock lock(m_file, kLockStart, kLockLength, true);
+    std::optional<FileLock> lock;
+    lockUnlessHeld(lock, true);
     m_indexStale = false;
     lockedSync();
     buildIndex();

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vel::dbf {
@@ -78,6 +79,11 @@ public:
     void update(int recNo, QByteArray record, const MemoEdits &memos);
     void removeAll();
 
+    // Holds the write lock across several writes, so that other processes see them all
+    // at once: they wait for the release. Holds nest; the last release frees the lock.
+    void holdWriteLock();
+    void releaseWriteLock();
+
     QByteArray memo(int field, const uchar *record) const;
 
     // Index tags, kept current with the records; nullptr when the table has no such tag.
@@ -115,6 +121,8 @@ private:
     void indexInsert(int recNo);
     void indexUpdate(int recNo, const uchar *before, const uchar *after);
     void lockedSync();
+    // Takes the write lock (or a shared one) for one operation unless a hold has it.
+    void lockUnlessHeld(std::optional<FileLock> &lock, bool exclusive);
     void writeRecordAt(int recNo, const QByteArray &record, bool appending);
     void storeMemos(QByteArray &record, const MemoEdits &memos);
     void ensureWritable() const;
@@ -143,6 +151,7 @@ private:
     FileStamp m_stamp;
     uint64_t m_lastCheck = 0;
     int m_users = 0;
+    int m_holds = 0;               // nested holds of the write lock
     ProductionIndex m_index;
     QVector<IndexDef> m_indexDefs;
     bool m_indexFile = false;      // the tags are kept in an .mdx file
