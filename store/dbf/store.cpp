@@ -334,6 +334,9 @@ void TableStore::holdWriteLock()
             m_file.unlock(kLockStart, kLockLength);
             throw;
         }
+        // Nobody reads the index file while the lock is held: the blocks the changes
+        // touch are written once, at the release.
+        m_index.DeferWrites();
     }
     ++m_holds;
 }
@@ -342,8 +345,14 @@ void TableStore::releaseWriteLock()
 {
     if (m_holds == 0)
         return;
-    if (--m_holds == 0 && !isMemory())
-        m_file.unlock(kLockStart, kLockLength);
+    if (--m_holds > 0 || isMemory())
+        return;
+    try {
+        m_index.EndDeferredWrites();
+    } catch (const TableError &) {
+        m_indexFile = false;   // the file was dropped; the tags in memory are current
+    }
+    m_file.unlock(kLockStart, kLockLength);
 }
 
 void TableStore::lockedSync()
@@ -418,7 +427,8 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
     }
     std::optional<FileLock> lock;
     lockUnlessHeld(lock, true);
-    lockedSync();
+    if (m_holds == 0)
+        lockedSync();   // a hold synchronised when it took the lock, and nobody wrote since
     storeMemos(record, memos);
     const int recNo = m_count + 1;
     writeRecordAt(recNo, record, true);

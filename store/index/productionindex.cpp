@@ -166,20 +166,31 @@ void ProductionIndex::Insert(quint32 recNo, const uchar *record)
 {
     for (auto &t : m_tags)
         t->Insert(recNo, record);
-    Flush();
+    if (!m_deferred)
+        Flush();
 }
 
 void ProductionIndex::Update(quint32 recNo, const uchar *oldRecord, const uchar *newRecord)
 {
     for (auto &t : m_tags)
         t->Update(recNo, oldRecord, newRecord);
-    Flush();
+    if (!m_deferred)
+        Flush();
 }
 
 void ProductionIndex::Remove(quint32 recNo, const uchar *record)
 {
     for (auto &t : m_tags)
         t->Remove(recNo, record);
+    if (!m_deferred)
+        Flush();
+}
+
+void ProductionIndex::EndDeferredWrites()
+{
+    if (!m_deferred)
+        return;
+    m_deferred = false;
     Flush();
 }
 

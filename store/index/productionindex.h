@@ -58,6 +58,12 @@ public:
     void Remove(quint32 recNo, const uchar *record);
     void Clear();
 
+    // Between these two, changes apply to the tags at once but reach the file together at
+    // the end, each touched block written once (the table's write lock is held meanwhile,
+    // so no other program reads the file half-written). The end throws as a change does.
+    void DeferWrites() { m_deferred = true; }
+    void EndDeferredWrites();
+
     // PageAllocator
     quint32 AllocatePage() override;
     void FreePage(quint32 page) override;
@@ -80,6 +86,7 @@ private:
     quint32 m_nextPage = 0;
     std::vector<quint32> m_freePages;
     bool m_freeChanged = false;
+    bool m_deferred = false;
     QFile m_file;
 };
 

@@ -76,6 +76,11 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains("строк прочитано 3, принято 2, отклонено 1"), qPrintable(run.out));
         QVERIFY(QFileInfo::exists(home() + "/Defaults/IMPORT.PTN"));
         QCOMPARE(stored(), (QStringList{"1|Иванова Мария Петровна", "2|Петров Олег Ильич"}));
+        // The index file written at the end of the import follows the records.
+        QProcess check;
+        check.start(DBFTOOL, {"check", home() + "/Data/patients.dbf"});
+        QVERIFY(check.waitForFinished(60000));
+        QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput().constData());
 
         const Run exported = tool({"export", "--yes"});
         QCOMPARE(exported.code, 0);
