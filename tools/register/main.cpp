@@ -51,11 +51,13 @@ bool Confirm(const QString &question)
     std::fputs((question + QStringLiteral(" [y/N] ")).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     std::string answer;
-    if (!std::getline(std::cin, answer))
-        return false;
-    const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
-    return a == QLatin1String("y") || a == QLatin1String("yes") || a == QStringLiteral("д")
-           || a == QStringLiteral("да");
+    QString a;
+    if (std::getline(std::cin, answer))
+        a = QString::fromLocal8Bit(answer).trimmed().toLower();
+    if (a == QLatin1String("y") || a == QLatin1String("yes") || a == QStringLiteral("д") || a == QStringLiteral("да"))
+        return true;
+    Print(stdout, QStringLiteral("\nОтменено."));
+    return false;
 }
 
 // The home folder as the program's start-up makes it: the working directory, the data
