@@ -65,7 +65,6 @@ struct ImportTemplate {
 
     // The template's lines (code page 1251 already decoded). Never throws.
     static ImportTemplate FromLines(const QStringList &lines);
-    bool hasKey(ImportKey key) const { return keys.contains(key); }
     // Throws EStringListError when the template has fewer than four lines.
     void requireComplete() const;
     QString defaultSchool() const;   // line 4
