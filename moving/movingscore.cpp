@@ -127,6 +127,8 @@ ChartData EmptyResultChart(bool left)
         chart.Series.push_back(Series(QStringLiteral("lnsrsSeries2"), SeriesShape::Line, Qt::red));
     } else {
         chart.Series.push_back(Series(QStringLiteral("Series6"), SeriesShape::Bar, BarColour));
+        // Bin bounds in ms: one slot per bin, whatever their values.
+        chart.ByCategory = true;
     }
     return chart;
 }

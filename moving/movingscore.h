@@ -91,7 +91,8 @@ enum RightSeriesIndex { HistogramSeries = 0 };
 inline const QColor BarColour{0x00, 0xFF, 0x80};
 
 // The empty result charts with their series in order; left is chtL (Series3 bars,
-// lnsrsSeries1 and the red lnsrsSeries2 lines), else chtR (Series6 bars).
+// lnsrsSeries1 and the red lnsrsSeries2 lines), else chtR (Series6 bars, one slot per
+// bin).
 ChartData EmptyResultChart(bool left);
 
 struct Score {

@@ -1,6 +1,7 @@
 // The moving-object window's scoring, offscreen: a stored test scored on its result tab
 // with the corridor of the settings field, and scoring again after the record changed.
 #include <QAbstractBarSeries>
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
@@ -134,6 +135,26 @@ private Q_SLOTS:
         w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
         QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 10}}));
         QCOMPARE(w.ConclusionText(), moving::ExcitationConclusion);
+    }
+
+    // Bins whose bounds are all whole numbers above 0 (only lags) still stand one slot per
+    // bin, labelled with their upper bounds, not at their x among 500 empty slots.
+    void histogramStandsOneSlotPerBin()
+    {
+        TFormRDO w;
+        QString error;
+        QVERIFY(w.PrepareStored(QStringLiteral("Тест пациента: Кузнецова Мария"), Kuznetsova, kTestDate,
+                                QStringLiteral("9:05:07"), "1350 1800 3 3 SL_ 1407 1800 SR_ 1762 1800 SL_ 1550 1800",
+                                QString(), error));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
+        QStringList categories;
+        for (QAbstractAxis *axis : w.chtR()->chart()->axes(Qt::Horizontal))
+            if (auto *byCategory = qobject_cast<QBarCategoryAxis *>(axis))
+                categories = byCategory->categories();
+        QCOMPARE(categories, (QStringList{"88", "136", "184", "232", "280", "328", "376", "424", "472", "520"}));
+        QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 10}}));
     }
 };
 
