@@ -12,9 +12,9 @@
 // lies on a whole x from 0 to MaxIndexX (presentation numbers) and the data does not ask
 // for categories (ChartData::ByCategory), the bottom axis is a value axis and the bar of
 // x stands at x, in line with the points of the line series. Otherwise (a histogram over
-// milliseconds) the bottom axis is a category axis with one category per distinct bar x. A bar set has one brush: it takes the colour of the
-// series' first point that is not 0 (the colour the scoring drew that class in) and the
-// series' pattern.
+// milliseconds) the bottom axis is a category axis with one category per distinct bar x.
+// A bar set has one brush: it takes the colour of the series' first point that is not 0
+// (the colour the scoring drew that class in) and the series' pattern.
 #include <QColor>
 #include <QString>
 #include <QStringList>
