@@ -232,6 +232,9 @@ void Tfrm::SetWindows(TfmAddRec *fmAddRec, TFormPsy *formPsy, TFormRDO *formRDO)
     // A choice run reads its planned count from the settings page when it starts.
     if (m_formPsy)
         m_formPsy->Runner().SetPlannedCountText([this] { return m_ui->edt_npr->text(); });
+    // The moving-object scoring reads its corridor of exact reactions each time it scores.
+    if (m_formRDO)
+        m_formRDO->SetCorridorText([this] { return m_ui->rdo_t->text(); });
 }
 
 // ---- creation and closing ----

@@ -1,5 +1,6 @@
 #include "moving/rdo.h"
 
+#include "moving/movingscore.h"
 #include "ui_rdo.h"
 
 namespace {
@@ -49,4 +50,15 @@ TFormRDO::TFormRDO(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
 
 TFormRDO::~TFormRDO() = default;
 
-void TFormRDO::ScoreRun() {}
+void TFormRDO::ScoreRun()
+{
+    const int corridor = vel::moving::CorridorOf(m_corridorText ? m_corridorText() : QString());
+    const auto score = vel::moving::ScoreRun(Run(), Patient(), dtpDataTest()->date(), corridor);
+    if (!score)
+        return;
+    // Fill replaces the points of every series of the chart, the corridor lines included.
+    ChartL().Fill(score->Left);
+    ChartR().Fill(score->Right);
+    SetConclusionText(score->ConclusionText);
+    LoadProtocol(score->ProtocolBytes());
+}

@@ -28,6 +28,9 @@ struct ChartData {
     std::vector<ChartSeriesData> Series;
     double AxisMin = 0;   // range of the left (value) axis
     double AxisMax = 0;
+    // The bars stand one slot per distinct x, labelled with it (a histogram over
+    // milliseconds), even when every x is a whole number that could count presentations.
+    bool ByCategory = false;
 };
 
 } // namespace vel

@@ -96,6 +96,7 @@ void ResultChart::Fill(const ChartData &data)
     }
     m_data.AxisMin = data.AxisMin;
     m_data.AxisMax = data.AxisMax;
+    m_data.ByCategory = data.ByCategory;
     Rebuild();
 }
 
@@ -125,7 +126,7 @@ void ResultChart::Rebuild()
     }
 
     // Where the bars stand: by their x on a value axis, or one category per distinct x.
-    bool byIndex = true;
+    bool byIndex = !m_data.ByCategory;
     double minX = 0, maxX = 0, maxY = 0, minY = 0;
     bool anyPoint = false;
     std::map<double, int> categories;

@@ -9,12 +9,12 @@
 // Bars. The bar series of a chart are the bar sets of one stacked bar series, in their
 // order, followed by the line series: a presentation that has a value on one class series
 // and 0 on the others shows as one bar filling its slot. When every point of the chart
-// lies on a whole x from 0 to MaxIndexX (presentation numbers), the bottom axis is a
-// value axis and the bar of x stands at x, in line with the points of the line series.
-// Otherwise (a histogram over milliseconds) the bottom axis is a category axis with one
-// category per distinct bar x. A bar set has one brush: it takes the colour of the
-// series' first point that is not 0 (the colour the scoring drew that class in) and the
-// series' pattern.
+// lies on a whole x from 0 to MaxIndexX (presentation numbers) and the data does not ask
+// for categories (ChartData::ByCategory), the bottom axis is a value axis and the bar of
+// x stands at x, in line with the points of the line series. Otherwise (a histogram over
+// milliseconds) the bottom axis is a category axis with one category per distinct bar x.
+// A bar set has one brush: it takes the colour of the series' first point that is not 0
+// (the colour the scoring drew that class in) and the series' pattern.
 #include <QColor>
 #include <QString>
 #include <QStringList>

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "choice/choicescore.h"
+#include "moving/movingscore.h"
 #include "store/common/config.h"
 #include "store/common/text.h"
 
@@ -14,6 +15,15 @@ namespace {
 std::optional<QString> ChoiceProtocol(const ProtocolRequest &request)
 {
     const auto score = choice::ScoreRun(request.Run, request.Patient, request.TestDate, request.Locale);
+    if (!score)
+        return std::nullopt;
+    return score->Protocol;
+}
+
+std::optional<QString> MovingProtocol(const ProtocolRequest &request)
+{
+    const auto score = moving::ScoreRun(request.Run, request.Patient, request.TestDate,
+                                        moving::CorridorOf(request.Corridor), request.Locale);
     if (!score)
         return std::nullopt;
     return score->Protocol;
@@ -64,6 +74,7 @@ const std::vector<ProtocolTest> &ProtocolTests()
 {
     static const std::vector<ProtocolTest> tests = {
         {QStringLiteral("choice"), TestType::Choice, &ChoiceProtocol},
+        {QStringLiteral("moving"), TestType::Moving, &MovingProtocol},
     };
     return tests;
 }
@@ -89,6 +100,10 @@ int RunProtocolTool(const QStringList &arguments, QIODevice &out, QIODevice &err
          QStringLiteral("date")},
         {QStringLiteral("locale"), QStringLiteral("Locale of the date text, e.g. ru_RU (the system's when left out)."),
          QStringLiteral("locale")},
+        {QStringLiteral("corridor"),
+         QStringLiteral("The moving-object test's corridor of exact reactions in ms, as the settings "
+                        "field holds it (39 when left out or 0)."),
+         QStringLiteral("ms")},
         {QStringLiteral("cp1251"), QStringLiteral("Write code page 1251 instead of UTF-8.")},
     });
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The raw data; - reads standard input."));
@@ -115,6 +130,7 @@ int RunProtocolTool(const QStringList &arguments, QIODevice &out, QIODevice &err
     request.Patient.Name = parser.value(QStringLiteral("name"));
     request.Patient.Sex = parser.value(QStringLiteral("sex"));
     request.TestDate = QDate::currentDate();
+    request.Corridor = parser.value(QStringLiteral("corridor"));
     request.Locale = parser.isSet(QStringLiteral("locale")) ? QLocale(parser.value(QStringLiteral("locale")))
                                                            : Config().AppFormatSettings;
     if (!ReadDate(parser, QStringLiteral("birthday"), request.Patient.Birthday, err)

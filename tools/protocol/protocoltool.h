@@ -20,6 +20,7 @@ struct ProtocolRequest {
     PatientFacts Patient;
     QDate TestDate;
     QLocale Locale;
+    QString Corridor;   // the corridor of exact reactions as its settings field holds it
 };
 
 struct ProtocolTest {
