@@ -92,8 +92,9 @@ struct Workplace {
             f.write("[Software\\DORNEL\\Velmora]\n" + values);
     }
 
-    // A started program; killed when the test ends in whatever way.
-    std::unique_ptr<QProcess> start(const QStringList &args = {})
+    // A started program (the build's, or another copy of it); killed when the test ends
+    // in whatever way.
+    std::unique_ptr<QProcess> start(const QStringList &args = {}, const QString &program = Program)
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -103,7 +104,7 @@ struct Workplace {
         env.insert("QT_QPA_PLATFORM", "xcb");
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(Program, args);
+        p->start(program, args);
         return p;
     }
 };
