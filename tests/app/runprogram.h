@@ -150,6 +150,22 @@ inline bool Dismiss(const QStringList &ids, const QString &captionRegex, QProces
     return false;
 }
 
+// An X server started without -noreset (as xvfb-run starts it) resets when its last
+// client disconnects and refuses connections meanwhile: a program started just after
+// another one ended could not open its display. A test without windows of its own holds
+// this connection for its whole run.
+class XServerHold {
+public:
+    XServerHold() : m_c(xcb_connect(nullptr, nullptr)) {}
+    ~XServerHold() { xcb_disconnect(m_c); }
+    XServerHold(const XServerHold &) = delete;
+    XServerHold &operator=(const XServerHold &) = delete;
+    bool ok() const { return !xcb_connection_has_error(m_c); }
+
+private:
+    xcb_connection_t *m_c;
+};
+
 inline bool Ended(QProcess &p, int timeoutMs = 10000)
 {
     return p.state() == QProcess::NotRunning || p.waitForFinished(timeoutMs);

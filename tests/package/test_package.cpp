@@ -179,6 +179,8 @@ private Q_SLOTS:
     void unpackedProgramStarts()
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X server (run under xvfb-run)");
+        const XServerHold hold;
+        QVERIFY(hold.ok());
         Workplace w;
         QVERIFY(QFile::copy(m_root + "/usr/share/doc/velmora/Velmora.ini.example", w.registry()));
         auto p = w.start({}, m_root + "/usr/bin/velmora");
