@@ -1,12 +1,13 @@
 # Entry points for a fresh Debian machine. Each target installs what it needs first.
 #   make run    install, build and start the program
 #   make test   install, build and pass every test
+#   make package   install, build and make the Debian package (build/velmora_*.deb)
 BUILD      ?= build
 FUZZBUILD  ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
 
-.PHONY: all deps build run test unit fuzz-build fuzz-smoke bench clean
+.PHONY: all deps build run test unit fuzz-build fuzz-smoke bench package clean
 
 all: build
 
@@ -21,6 +22,10 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	$(BUILD)/velmora
+
+# The package is made from the build folder as it stands: nothing is compiled twice.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Widget tests run offscreen (set per test); the end-to-end tests labelled "xvfb" use the
 # X server that the test script starts.

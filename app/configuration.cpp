@@ -1,9 +1,11 @@
 #include "app/configuration.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include "app/platform/registry.h"
 #include "store/common/paths.h"
@@ -99,17 +101,31 @@ bool EnsureDataFolder(const QString &dataDir)
     return QDir().mkdir(path) || QFileInfo(path).isDir();
 }
 
-void InstallDefaultFiles()
+QString DefaultFilesRoot()
 {
-    // The files the program ships, under ":/defaults/" in the resources, keep their
-    // relative names in the working directory.
-    const QString root = QStringLiteral(":/defaults/");
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QStringList candidates = {programDir, programDir + QStringLiteral("/../share/velmora")};
+    candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("velmora"),
+                                            QStandardPaths::LocateDirectory);
+    for (const QString &root : candidates) {
+        if (QFileInfo(root + QStringLiteral("/Defaults")).isDir())
+            return QDir::cleanPath(root);
+    }
+    return {};
+}
+
+void InstallDefaultFiles(const QString &root)
+{
+    if (root.isEmpty())
+        return;
     for (const QString &name : {QStringLiteral("Defaults/IMPORT.PTN")}) {
         const QString target = ResolvePath(name);
         if (QFileInfo::exists(target))
             continue;
         QDir().mkpath(QFileInfo(target).path());
-        if (QFile::copy(root + name, target))
+        // The shipped file may be read-only (a system folder); the home folder's copy is
+        // the user's own to edit.
+        if (QFile::copy(root + QLatin1Char('/') + name, target))
             QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
     }
 }

@@ -56,8 +56,15 @@ void ReadFolderSettings(const platform::RegistryKey &key, AppConfig &config);
 // neither exists nor can be created.
 bool EnsureDataFolder(const QString &dataDir);
 
-// Copies the default files the program ships (Defaults/IMPORT.PTN) into the working
-// directory where they are missing; an existing file, in whatever letter case, is kept.
-void InstallDefaultFiles();
+// The folder whose "Defaults" sub-folder holds the default files the program ships:
+// the program's own folder in a build, <prefix>/share/velmora beside an installed
+// program, else "velmora" in a system data folder (/usr/local/share, /usr/share). Empty
+// when none has them.
+QString DefaultFilesRoot();
+
+// Copies the default files (Defaults/IMPORT.PTN) from `root` into the working directory
+// where they are missing; an existing file, in whatever letter case, is kept. Nothing
+// happens when `root` is empty.
+void InstallDefaultFiles(const QString &root = DefaultFilesRoot());
 
 } // namespace vel

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +63,21 @@ void PrepareProcess()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
+// Qt's own texts (standard buttons of message boxes, the print and file dialogs, the
+// context menus of edits and of the protocol view) in the language of the system locale,
+// from Qt's translations folder. A missing catalogue leaves those texts in English.
+void LoadQtTranslations(QCoreApplication &app)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString &catalogue : {QStringLiteral("qt"), QStringLiteral("qtwebengine")}) {
+        auto *translator = new QTranslator(&app);
+        if (translator->load(QLocale(), catalogue, QStringLiteral("_"), folder))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
+}
+
 // The home folder is the working directory of the whole run.
 bool EnterHomeFolder()
 {
@@ -85,6 +103,11 @@ int RunVelmora(int argc, char **argv)
     VelmoraApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("DORNEL"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    // Ties the windows to the desktop entry (its icon and name in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.dornel.velmora"));
+    if (const QIcon icon = QIcon::fromTheme(QStringLiteral("ru.dornel.velmora")); !icon.isNull())
+        QApplication::setWindowIcon(icon);
+    LoadQtTranslations(app);
     if (!EnterHomeFolder())
         return 1;
 

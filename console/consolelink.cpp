@@ -14,13 +14,18 @@ QString ConsoleLink::NotFoundText(const QString &portName)
     return QStringLiteral("на порту ") + portName + QStringLiteral(" пульт ЗМР не найден");
 }
 
-void ConsoleLink::Fail(const QString &reason)
+QString ConsoleLink::NoPermissionText(const QString &portName, const QString &group)
+{
+    return QStringLiteral("нет прав на порт ") + portName + QStringLiteral(": нужна группа ") + group;
+}
+
+void ConsoleLink::Fail(const QString &reason, const QString &status)
 {
     m_lastError = reason;
     if (m_port)
         m_port->Close();
     m_port.reset();
-    Q_EMIT statusText(NotFoundText(m_portName));
+    Q_EMIT statusText(status.isEmpty() ? NotFoundText(m_portName) : status);
 }
 
 bool ConsoleLink::CheckLost()
@@ -46,7 +51,8 @@ bool ConsoleLink::IdentifyConsole(const QString &portName)
 
     m_port = std::make_unique<ConsolePort>();
     if (!m_port->Open(portName)) {
-        Fail(m_port->ErrorText());
+        const QString group = m_port->PermissionGroup();
+        Fail(m_port->ErrorText(), group.isEmpty() ? QString() : NoPermissionText(portName, group));
         return false;
     }
     if (!m_port->Send(CmdIdentify)) {

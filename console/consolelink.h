@@ -29,9 +29,10 @@ public:
     ~ConsoleLink() override;
 
     // Opens and configures the port, sends "ATV\n", waits IdentifyWaitMs and reads the
-    // reply. True when it contains "ATV Ver". When the port cannot be opened or nothing
-    // came back, statusText() gives NotFoundText(portName); a reply without the mark
-    // leaves the status as it was. The port is released unless the console was found.
+    // reply. True when it contains "ATV Ver". When the port exists but the user may not
+    // open it, statusText() gives NoPermissionText(); when it cannot be opened otherwise
+    // or nothing came back, NotFoundText(portName); a reply without the mark leaves the
+    // status as it was. The port is released unless the console was found.
     bool IdentifyConsole(const QString &portName);
 
     // Sends the command when the console was found, then sleeps pauseMs (0: no sleep)
@@ -59,6 +60,9 @@ public:
 
     // "на порту <port> пульт ЗМР не найден"
     static QString NotFoundText(const QString &portName);
+    // "нет прав на порт <port>: нужна группа <group>" (the user must join the group that
+    // owns the device and log in again).
+    static QString NoPermissionText(const QString &portName, const QString &group);
 
     static constexpr uint32_t IdentifyWaitMs = 200;
     static constexpr uint32_t AskPauseMs = 5;
@@ -78,7 +82,7 @@ private:
     // All waiting bytes; when they end inside a line, waits for its end (bounded).
     // `unfinished` receives a last line that did not end in time, cut from the block.
     QByteArray ReceiveBlock(QByteArray *unfinished);
-    void Fail(const QString &reason);
+    void Fail(const QString &reason, const QString &status = {});
     bool CheckLost();
 
     std::unique_ptr<ConsolePort> m_port;

@@ -4,6 +4,11 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <grp.h>
+#include <unistd.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,6 +26,26 @@ QString SystemLocation(const QString &portName)
 }
 
 } // namespace
+
+QString ConsolePort::DeniedGroup(const QString &portName)
+{
+#ifdef Q_OS_UNIX
+    if (portName.isEmpty())
+        return {};
+    const QByteArray path = QFile::encodeName(SystemLocation(portName));
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return {};   // no such port: not a matter of permission
+    if (::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES)
+        return {};
+    if (const struct group *g = ::getgrgid(st.st_gid))
+        return QString::fromLocal8Bit(g->gr_name);
+    return QString::number(st.st_gid);
+#else
+    Q_UNUSED(portName);
+    return {};
+#endif
+}
 
 ConsolePort::ConsolePort(QObject *parent) : QObject(parent)
 {
@@ -68,6 +93,7 @@ bool ConsolePort::Open(const QString &portName)
     Close();
     m_lost = false;
     m_errorText.clear();
+    m_deniedGroup.clear();
     if (portName.isEmpty()) {
         m_errorText = tr("no port selected");
         return false;
@@ -76,6 +102,7 @@ bool ConsolePort::Open(const QString &portName)
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_errorText = m_port.errorString();
         m_port.clearError();
+        m_deniedGroup = DeniedGroup(portName);
         return false;
     }
     const bool configured = m_port.setBaudRate(QSerialPort::Baud9600)

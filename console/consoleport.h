@@ -43,6 +43,14 @@ public:
     // nothing more will come from it.
     bool IsLost() const { return m_lost; }
     QString ErrorText() const { return m_errorText; }
+    // After a failed Open(): the port exists but this user may not open it, and the
+    // device belongs to this group (on Debian "dialout" for USB serial ports); empty
+    // when the failure had another cause.
+    QString PermissionGroup() const { return m_deniedGroup; }
+
+    // The group owning the port's device when the device exists and this process may
+    // not read and write it; empty otherwise.
+    static QString DeniedGroup(const QString &portName);
 
     static constexpr int SendWaitMs = 250;
     static constexpr int DrainWaitMs = 100;
@@ -55,6 +63,7 @@ private:
 
     QSerialPort m_port;
     QString m_errorText;
+    QString m_deniedGroup;
     bool m_lost = false;
 };
 

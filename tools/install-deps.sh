@@ -10,7 +10,8 @@ packages=(
   xvfb xauth xdotool x11-utils libxcb1-dev libx11-dev libxtst-dev
   python3 python3-dbfread poppler-utils sqlite3 libsqlite3-dev
   clang libclang-rt-14-dev
-  fonts-dejavu-core
+  fonts-dejavu-core qt6-translations-l10n
+  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -92,8 +92,9 @@ struct Workplace {
             f.write("[Software\\DORNEL\\Velmora]\n" + values);
     }
 
-    // A started program; killed when the test ends in whatever way.
-    std::unique_ptr<QProcess> start(const QStringList &args = {})
+    // A started program (the build's, or another copy of it); killed when the test ends
+    // in whatever way.
+    std::unique_ptr<QProcess> start(const QStringList &args = {}, const QString &program = Program)
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -103,7 +104,7 @@ struct Workplace {
         env.insert("QT_QPA_PLATFORM", "xcb");
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(Program, args);
+        p->start(program, args);
         return p;
     }
 };
@@ -148,6 +149,22 @@ inline bool Dismiss(const QStringList &ids, const QString &captionRegex, QProces
     }
     return false;
 }
+
+// An X server started without -noreset (as xvfb-run starts it) resets when its last
+// client disconnects and refuses connections meanwhile: a program started just after
+// another one ended could not open its display. A test without windows of its own holds
+// this connection for its whole run.
+class XServerHold {
+public:
+    XServerHold() : m_c(xcb_connect(nullptr, nullptr)) {}
+    ~XServerHold() { xcb_disconnect(m_c); }
+    XServerHold(const XServerHold &) = delete;
+    XServerHold &operator=(const XServerHold &) = delete;
+    bool ok() const { return !xcb_connection_has_error(m_c); }
+
+private:
+    xcb_connection_t *m_c;
+};
 
 inline bool Ended(QProcess &p, int timeoutMs = 10000)
 {

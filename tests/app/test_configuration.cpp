@@ -194,7 +194,8 @@ private Q_SLOTS:
 
     void defaultFilesCopiedOnce()
     {
-        InstallDefaultFiles();
+        // The shipped template, as a build keeps it beside the program.
+        InstallDefaultFiles(VELMORA_BINARY_DIR);
         const QByteArray ptn = ReadAll("Defaults/IMPORT.PTN");
         QVERIFY(!ptn.isEmpty());
         QVERIFY(QFileInfo("Defaults/IMPORT.PTN").isWritable());
@@ -218,6 +219,30 @@ private Q_SLOTS:
         WriteAll("defaults/import.ptn", "FIO;BIRTHDAY\r\n");
         InstallDefaultFiles();
         QCOMPARE(ReadAll("defaults/import.ptn"), QByteArray("FIO;BIRTHDAY\r\n"));
+        QVERIFY(!QFileInfo::exists("Defaults"));
+    }
+
+    void defaultFilesFromSystemDataFolder()
+    {
+        // No "Defaults" beside the test program: a system data folder supplies them, and
+        // the copy of a read-only shipped file is the user's to edit.
+        const QString share = m_dir.filePath("share");
+        QDir().mkpath(share + "/velmora/Defaults");
+        WriteAll(share + "/velmora/Defaults/IMPORT.PTN", "F;I;O\r\n");
+        QFile::setPermissions(share + "/velmora/Defaults/IMPORT.PTN", QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        const QByteArray saved = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_DIRS", (m_dir.filePath("none") + ":" + share).toUtf8());
+        const QString root = DefaultFilesRoot();
+        qputenv("XDG_DATA_DIRS", saved);
+        QCOMPARE(root, share + "/velmora");
+
+        InstallDefaultFiles(root);
+        QCOMPARE(ReadAll("Defaults/IMPORT.PTN"), QByteArray("F;I;O\r\n"));
+        QVERIFY(QFileInfo("Defaults/IMPORT.PTN").isWritable());
+
+        // Nowhere to take them from: nothing is made.
+        QDir("Defaults").removeRecursively();
+        InstallDefaultFiles(QString());
         QVERIFY(!QFileInfo::exists("Defaults"));
     }
 

@@ -12,11 +12,14 @@ using namespace e2e;
 
 class TestStartupE2E : public QObject {
     Q_OBJECT
+    std::unique_ptr<XServerHold> m_hold;
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X server (run under xvfb-run)");
+        m_hold = std::make_unique<XServerHold>();
+        QVERIFY(m_hold->ok());
     }
 
     void firstStartAndSecondInstance()

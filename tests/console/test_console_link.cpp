@@ -4,6 +4,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "console/consolelink.h"
 #include "simprocess.h"
 #include "store/common/clock.h"
@@ -100,6 +104,46 @@ private Q_SLOTS:
             again.setPortName(port);
             QVERIFY(again.open(QIODevice::ReadWrite));
         }
+    }
+
+    // A console port this user may not open (on Debian, not a member of "dialout"): the
+    // status says which group is needed instead of "not found". Every device opens for
+    // root, so a root run makes the device root:dialout 0660, as udev does, and repeats
+    // this case in a child process as "nobody".
+    void noPermissionNamesTheGroup()
+    {
+        QString port = qEnvironmentVariable("VELMORA_TEST_DENIED_PORT");
+        std::unique_ptr<SimProcess> sim;
+        if (port.isEmpty()) {
+            sim = std::make_unique<SimProcess>(QStringList{});
+            QVERIFY(!sim->path.isEmpty());
+            port = sim->path;
+            const QByteArray device = QFile::encodeName(port);
+            if (::geteuid() == 0) {
+                const struct group *dialout = ::getgrnam("dialout");
+                QVERIFY(dialout);
+                QVERIFY(::chown(device.constData(), 0, dialout->gr_gid) == 0);
+                QVERIFY(::chmod(device.constData(), 0660) == 0);
+                QProcess child;
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert("VELMORA_TEST_DENIED_PORT", port);
+                child.setProcessEnvironment(env);
+                child.setProcessChannelMode(QProcess::MergedChannels);
+                child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
+                                        QCoreApplication::applicationFilePath(), "noPermissionNamesTheGroup"});
+                QVERIFY(child.waitForFinished(60000));
+                QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+                return;
+            }
+            QVERIFY(::chmod(device.constData(), 0) == 0);
+        }
+        ConsoleLink link;
+        QSignalSpy statusSpy(&link, &ConsoleLink::statusText);
+        QVERIFY(!link.IdentifyConsole(port));
+        const QString group = QFileInfo(port).group();
+        QVERIFY(!group.isEmpty());
+        QCOMPARE(Strings(statusSpy), QStringList{ConsoleLink::NoPermissionText(port, group)});
+        QCOMPARE(ConsoleLink::NoPermissionText("ttyACM0", "dialout"), QString("нет прав на порт ttyACM0: нужна группа dialout"));
     }
 
     // Press times through a whole exchange: '-' keeps the keyboard time, 0 is a time that
