@@ -104,7 +104,10 @@ bool EnsureDataFolder(const QString &dataDir)
 QString DefaultFilesRoot()
 {
     const QString programDir = QCoreApplication::applicationDirPath();
-    QStringList candidates = {programDir, programDir + QStringLiteral("/../share/velmora")};
+    // Beside a build the program sits at the top of the build folder and the tools one
+    // level below it; installed, the files are in the share folder of the same prefix.
+    QStringList candidates = {programDir, programDir + QStringLiteral("/.."),
+                              programDir + QStringLiteral("/../share/velmora")};
     candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("velmora"),
                                             QStandardPaths::LocateDirectory);
     for (const QString &root : candidates) {

@@ -57,7 +57,8 @@ void ReadFolderSettings(const platform::RegistryKey &key, AppConfig &config);
 bool EnsureDataFolder(const QString &dataDir);
 
 // The folder whose "Defaults" sub-folder holds the default files the program ships:
-// the program's own folder in a build, <prefix>/share/velmora beside an installed
+// the top of the build folder beside a build (the program's folder, the tools' parent),
+// <prefix>/share/velmora beside an installed
 // program, else "velmora" in a system data folder (/usr/local/share, /usr/share). Empty
 // when none has them.
 QString DefaultFilesRoot();

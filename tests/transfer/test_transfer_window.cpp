@@ -83,7 +83,7 @@ private Q_SLOTS:
         m_frm->show();
         // The shipped template, as start-up copies it.
         QDir().mkpath("Defaults");
-        QVERIFY(QFile::copy(":/defaults/Defaults/IMPORT.PTN", "Defaults/IMPORT.PTN"));
+        QVERIFY(QFile::copy(VELMORA_SOURCE_DIR "/app/defaults/IMPORT.PTN", "Defaults/IMPORT.PTN"));
     }
     void cleanup()
     {
