@@ -7,11 +7,13 @@
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QWebEngineLoadingInfo>
@@ -55,6 +57,51 @@ T *Control(QWidget *window, const QString &name)
         qFatal("test window %s: the layout has no control %s", qPrintable(window->objectName()), qPrintable(name));
     return control;
 }
+
+// Disables controls for its lifetime and gives each its own state back afterwards.
+class DisabledScope {
+public:
+    explicit DisabledScope(const QList<QWidget *> &controls)
+    {
+        for (QWidget *w : controls) {
+            m_was.append({w, w->isEnabled()});
+            w->setEnabled(false);
+        }
+    }
+    ~DisabledScope()
+    {
+        for (const auto &[w, enabled] : m_was)
+            w->setEnabled(enabled);
+    }
+    DisabledScope(const DisabledScope &) = delete;
+    DisabledScope &operator=(const DisabledScope &) = delete;
+private:
+    QList<std::pair<QWidget *, bool>> m_was;
+};
+
+// The other tabs of a tab widget disabled for its lifetime (neither a click nor Ctrl+Tab
+// reaches them); each gets its own state back afterwards.
+class OtherTabsDisabledScope {
+public:
+    explicit OtherTabsDisabledScope(QTabWidget *tabs) : m_tabs(tabs)
+    {
+        for (int i = 0; i < tabs->count(); ++i) {
+            m_was.append(tabs->isTabEnabled(i));
+            if (i != tabs->currentIndex())
+                tabs->setTabEnabled(i, false);
+        }
+    }
+    ~OtherTabsDisabledScope()
+    {
+        for (int i = 0; i < m_was.size() && i < m_tabs->count(); ++i)
+            m_tabs->setTabEnabled(i, m_was[i]);
+    }
+    OtherTabsDisabledScope(const OtherTabsDisabledScope &) = delete;
+    OtherTabsDisabledScope &operator=(const OtherTabsDisabledScope &) = delete;
+private:
+    QTabWidget *m_tabs;
+    QList<bool> m_was;
+};
 
 ChartData LiveChartLayout()
 {
@@ -286,14 +333,30 @@ void TestWindow::btnQitClick() { reject(); }
 
 void TestWindow::reject()
 {
+    if (m_printing)
+        return;
     StopRunIfGoing();
     QDialog::reject();
 }
 
 void TestWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_printing) {
+        event->ignore();
+        return;
+    }
     StopRunIfGoing();
     QDialog::closeEvent(event);
+}
+
+void TestWindow::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog takes Esc for Cancel; here that would drop a finished run without a word.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // ---- browser ----
@@ -382,8 +445,14 @@ void TestWindow::SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser)
 
 void TestWindow::btnPrnRClick()
 {
-    if (!m_hasProtocol)
+    if (!m_hasProtocol || m_printing)
         return;
+    // Printing waits for the browser and the printer in event loops of its own: until it
+    // has finished or failed, no tab change, "Сохранить", "Выход" or second "Печать" runs.
+    m_printing = true;
+    const auto notPrinting = qScopeGuard([this] { m_printing = false; });
+    DisabledScope controls({m_btnTst, m_btnSave, m_btnPrnR, m_btnQit, m_dtpDataTest, m_edtTime, m_cbbPult});
+    OtherTabsDisabledScope tabs(m_pgc1);
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     printer->setDocName(windowTitle());
     if (!m_chooser->Choose(this, *printer))

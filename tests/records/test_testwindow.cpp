@@ -338,6 +338,34 @@ private Q_SLOTS:
         QVERIFY(!w.isVisible());
     }
 
+    // Esc is no way out of a test window: a finished run not yet saved would be lost.
+    void escapeDoesNotCloseTheWindow_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void escapeDoesNotCloseTheWindow()
+    {
+        QFETCH(TestType, test);
+        auto w = MakeWindow(test);
+        w->PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
+        bool openAfterEsc = false;
+        QTimer::singleShot(50, w.get(), [&] {
+            w->Run() = FixtureRun("mixed", test);   // the run has ended
+            QWidget *focus = QApplication::focusWidget();
+            QTest::keyClick(focus && w->isAncestorOf(focus) ? focus : w.get(), Qt::Key_Escape);
+            QTimer::singleShot(50, w.get(), [&] {
+                openAfterEsc = w->isVisible();
+                QTest::mouseClick(w->btnSave(), Qt::LeftButton);
+            });
+        });
+        QTimer::singleShot(10000, w.get(), [&] { w->done(QDialog::Rejected); });   // never hang
+        QCOMPARE(w->exec(), int(QDialog::Accepted));
+        QVERIFY(openAfterEsc);
+        QCOMPARE(w->Result().DataPsy, BuildDataPsy(FixtureRun("mixed", test), test));
+    }
+
     // A stored test that nothing scores keeps its date and conclusion; a new run drops the
     // conclusion until it is scored.
     void storedTestWithoutPresentationsKeepsItsDate()
