@@ -8,6 +8,8 @@
 #include "simprocess.h"
 #include "store/common/clock.h"
 
+#include <sys/resource.h>
+
 using namespace vel;
 
 Q_DECLARE_METATYPE(std::optional<uint16_t>)
@@ -146,7 +148,8 @@ private Q_SLOTS:
                                                << "исх \\x00\\x01я";
         QTest::newRow("very long line") << QString(5000, 'X') + "\\r\\nATA 42\\r\\n" << None << T(42)
                                         << "исх " + QString(200, 'X') + "… (5000 симв.)";
-        QTest::newRow("no line ending") << "ATA 250" << None << None << "  строка без конца, пропущена";
+        QTest::newRow("no line ending") << "ATA 250" << None << T(250) << "исх ATA 250";
+        QTest::newRow("last line without ending") << "ATa 12\r\nATA 250" << T(12) << T(250) << "исх ATA 250";
         QTest::newRow("lf cr mixture") << "ATa 1\\n\\rATA 2\\n\\n" << T(1) << T(2) << "исх ";
     }
     void rawReplies()
@@ -229,6 +232,29 @@ private Q_SLOTS:
         QCOMPARE(right, T(567));
         QVERIFY2(ms >= 19 && ms < 1000, qPrintable(QString::number(ms)));
         qInfo("two paced replies collected in %lld ms", ms);
+    }
+
+    // A simulator that cannot hold its own end of the port open ends with a message
+    // instead of spinning on the hang-ups of its pseudo-terminal.
+    void simulatorWithoutItsPortEnds()
+    {
+        QProcess sim;
+        sim.setProgram(QStringLiteral(VELMORA_CONSOLESIM));
+        // Room for the pseudo-terminal's master, none for its other end.
+        sim.setChildProcessModifier([] {
+            const rlimit files{4, 4};
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        });
+        sim.start();
+        QVERIFY(sim.waitForStarted(5000));
+        const bool ended = sim.waitForFinished(20000);
+        if (!ended) {
+            sim.kill();
+            sim.waitForFinished(5000);
+        }
+        QVERIFY(ended);
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY2(sim.readAllStandardError().contains("cannot open"), "no message");
     }
 
     void lightsAndClose()
