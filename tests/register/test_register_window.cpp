@@ -617,6 +617,32 @@ private Q_SLOTS:
         m_dialog->reject();
     }
 
+    // A date the operator did not touch goes back exactly as it was stored, however old;
+    // one he changed goes back as he set it.
+    void dialogKeepsUntouchedDates_data()
+    {
+        QTest::addColumn<QDate>("stored");
+        QTest::newRow("the import's missing issue date") << QDate(1111, 11, 11);
+        QTest::newRow("before any picker's first day") << QDate(50, 2, 3);
+        QTest::newRow("an ordinary date") << QDate(2010, 5, 17);
+    }
+    void dialogKeepsUntouchedDates()
+    {
+        QFETCH(QDate, stored);
+        PatientFields p;
+        p.fio = "Орлов Иван";
+        p.birthday = stored;
+        p.ruPassIssuedDate = stored;
+        m_dialog->PrepareEdit(p);
+        if (stored.year() >= 1000)   // shown as it is, not as the picker's first day
+            QCOMPARE(dlg().dtRuPassIssued->date(), stored);
+        QCOMPARE(m_dialog->Patient().birthday, stored);
+        QCOMPARE(m_dialog->Patient().ruPassIssuedDate, stored);
+        dlg().dtRuPassIssued->setDate(QDate(2015, 6, 7));
+        QCOMPARE(m_dialog->Patient().ruPassIssuedDate, QDate(2015, 6, 7));
+        QCOMPARE(m_dialog->Patient().birthday, stored);
+    }
+
     void dialogValidation()
     {
         ModalScript script;     // answers the message boxes; the test drives the dialog
