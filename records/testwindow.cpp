@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -103,6 +105,22 @@ private:
     QList<bool> m_was;
 };
 
+bool TextFits(const QLabel *label, const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const QRect room = label->contentsRect();
+    QString text = label->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!label->wordWrap())
+        return metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height();
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    for (const QString &word : text.split(blanks, Qt::SkipEmptyParts))
+        if (metrics.horizontalAdvance(word) > room.width())
+            return false;
+    return metrics.boundingRect(QRect(0, 0, room.width(), 1 << 16), Qt::TextWordWrap, text).height()
+           <= room.height();
+}
+
 ChartData LiveChartLayout()
 {
     ChartData layout;
@@ -162,6 +180,8 @@ void TestWindow::BindShell(const ShellParts &parts)
     SetTextColour(m_lblTextHelp, Qt::red);
     m_lblTextHelp->setWordWrap(true);
     m_lblStatus->setWordWrap(true);
+    FitTextToLabel(m_lbl1);
+    FitTextToLabel(m_lblTextHelp);
     m_progress->setFont(DesignFont(32));
     m_progress->setAttribute(Qt::WA_TranslucentBackground);
     auto *shadow = new QGraphicsDropShadowEffect(m_progress);
@@ -173,6 +193,15 @@ void TestWindow::BindShell(const ShellParts &parts)
     m_dtpDataTest->setCalendarPopup(true);
     m_dtpDataTest->setDisplayFormat(Config().AppFormatSettings.dateFormat(QLocale::ShortFormat));
     m_edtTime->setDisplayFormat(QStringLiteral("H:mm:ss"));   // as the test record holds it
+    // The date and time pickers likewise: the whole date or time beside their buttons.
+    for (QAbstractSpinBox *edit : {static_cast<QAbstractSpinBox *>(m_dtpDataTest),
+                                   static_cast<QAbstractSpinBox *>(m_edtTime)}) {
+        QFont font = edit->font();
+        while (font.pixelSize() > 9 && edit->sizeHint().width() > edit->width()) {
+            font.setPixelSize(font.pixelSize() - 1);
+            edit->setFont(font);
+        }
+    }
     m_mmo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_mmo1->setReadOnly(true);
     for (QWidget *hidden : {static_cast<QWidget *>(m_mmo1), static_cast<QWidget *>(m_lblPult),
@@ -214,6 +243,16 @@ void TestWindow::BindShell(const ShellParts &parts)
     SelectTab(TestTab);
     m_btnPrnR->hide();
     TabShown(TestTab);
+}
+
+void TestWindow::FitTextToLabel(QLabel *label)
+{
+    QFont font = label->font();
+    if (font.pixelSize() <= 0)
+        return;
+    while (font.pixelSize() > 9 && !TextFits(label, font))
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
 }
 
 // ---- opening ----

@@ -101,6 +101,11 @@ public:
     // is still there (else the first entry).
     void FillPortList(DeviceListProvider &devices);
 
+    // Makes the label's font smaller, down to 9 px, until its text stands whole in it
+    // (wrapped at its words when the label wraps): where Tahoma is wider than on the
+    // system the layout was drawn for, or a wider face stands in for it.
+    static void FitTextToLabel(QLabel *label);
+
     // ---- printing seams ----
     void SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser);
     void SetPrintTimeoutMs(int ms) { m_printTimeoutMs = ms; }

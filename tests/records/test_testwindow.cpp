@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include "windowdriver.h"
+#include "tests/common/textfits.h"
 
 #include "choice/choicescore.h"
 #include "choice/upsy.h"
@@ -71,10 +72,11 @@ QList<SeriesView> SeriesOf(QChartView *view)
     return out;
 }
 
+// An axis title as read, its lines joined by a blank.
 QString AxisTitle(QChartView *view, Qt::Alignment side)
 {
     const auto axes = view->chart()->axes(side == Qt::AlignLeft ? Qt::Vertical : Qt::Horizontal);
-    return axes.isEmpty() ? QString() : axes.first()->titleText();
+    return axes.isEmpty() ? QString() : axes.first()->titleText().replace(QStringLiteral("<br>"), QStringLiteral(" "));
 }
 
 int PointsOnCharts(TestWindow &w)
@@ -194,6 +196,41 @@ private Q_SLOTS:
             QCOMPARE(w->imgSL()->pixmap().size(), stimulus);
         else
             QCOMPARE(w->imgS0()->pixmap().size(), QSize(34, 88));
+    }
+
+    // At the window's own size every text stands whole on every tab: labels, buttons,
+    // the legend and the charts' axes, which show no stray pieces of earlier axes.
+    void textsStandWhole_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void textsStandWhole()
+    {
+        QFETCH(TestType, test);
+        auto w = MakeWindow(test);
+        // A stored test opens on its result: its charts are filled while their tab is hidden.
+        QString error;
+        QVERIFY(w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
+                                 BuildDataPsy(FixtureRun("mixed", test), test), "", error));
+        Open(*w);
+        QStringList cut;
+        for (int tab : {int(TestWindow::ResultTab), int(TestWindow::ChartTab), int(TestWindow::TestTab),
+                        int(TestWindow::ChartTab)}) {
+            w->pgc1()->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            for (const QString &text : textfits::CutTexts(w.get()))
+                if (!cut.contains(text))
+                    cut << text;
+        }
+        for (QChartView *chart : {w->chtL(), w->chtR()}) {
+            cut << textfits::CutChartTexts(chart);
+            const QString left = AxisTitle(chart, Qt::AlignLeft);
+            if (!textfits::ChartTexts(chart).join(' ').simplified().contains(left))
+                cut << chart->objectName() + ": " + left + " not shown whole";
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(" | ")));
     }
 
     void newTestOpensOnTheTestTab_data()
