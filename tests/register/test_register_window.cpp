@@ -19,6 +19,7 @@
 #include "app/unit1.h"
 #include "register/newentrydlg.h"
 #include "registerfixture.h"
+#include "tests/common/textfits.h"
 #include "store/common/config.h"
 #include "store/database.h"
 #include "ui_newentrydlg.h"
@@ -186,6 +187,20 @@ private Q_SLOTS:
             QVERIFY(QStringList({"м", "ж"}).contains(ui().rdbgr->model()->index(row, 1).data().toString()));
         if (!address.isNull() && !address.startsWith('/'))
             QCOMPARE(ui().ByAddress->text(), address.trimmed());
+    }
+
+    // At the window's own size the search row stands whole, with the count of a full
+    // register beside it.
+    void searchRowStandsWhole()
+    {
+        QVERIFY2(textfits::CutTexts(ui().pnl_poisk).isEmpty(), qPrintable(textfits::CutTexts(ui().pnl_poisk).join(" | ")));
+        seed();
+        fillAll();
+        QCOMPARE(ui().lbSrchd->text(), QString("Найдено 6 чел."));
+        ui().lbSrchd->setText("Найдено 100000 чел.");
+        ui().edSearch->setText("Константинопольская-Щедрина");
+        QCoreApplication::processEvents();
+        QVERIFY2(textfits::CutTexts(ui().pnl_poisk).isEmpty(), qPrintable(textfits::CutTexts(ui().pnl_poisk).join(" | ")));
     }
 
     void filterTextOfNameBirthdayAndSex()
