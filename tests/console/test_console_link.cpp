@@ -8,7 +8,9 @@
 #include "simprocess.h"
 #include "store/common/clock.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace vel;
 
@@ -240,9 +242,17 @@ private Q_SLOTS:
     {
         QProcess sim;
         sim.setProgram(QStringLiteral(VELMORA_CONSOLESIM));
-        // Room for the pseudo-terminal's master, none for its other end.
+        // Room for one more file, the pseudo-terminal's master, and none for its other end
+        // (whatever the test runner left open).
         sim.setChildProcessModifier([] {
-            const rlimit files{4, 4};
+            // The lowest descriptor free once the simulator runs: unused, or closed by exec.
+            int lowestFree = 3;
+            for (;; ++lowestFree) {
+                const int flags = ::fcntl(lowestFree, F_GETFD);
+                if (flags == -1 || (flags & FD_CLOEXEC))
+                    break;
+            }
+            const rlimit files{rlim_t(lowestFree + 1), rlim_t(lowestFree + 1)};
             ::setrlimit(RLIMIT_NOFILE, &files);
         });
         sim.start();
