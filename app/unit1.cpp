@@ -211,10 +211,8 @@ void Tfrm::ConnectHandlers()
             return m_formPsy;
         },
         this, [this] {
-            if (m_scrollMark != 0) {
-                m_scrollMark = 0;
+            if (m_scrollMark != 0)
                 SyncSelectedPatient();
-            }
         });
     connect(ui.btn_plant, &QPushButton::clicked, this, &Tfrm::btn_psyClick);
     connect(ui.dbgrd_psy, &QAbstractItemView::doubleClicked, this, &Tfrm::dbgrd_psyDblClick);
@@ -410,10 +408,8 @@ void Tfrm::statTimerTimer()
         RepaintStatus();
     }
     const quint64 now = vel::TickCount64();
-    if (m_scrollMark != 0 && now - m_scrollMark > 1) {
-        m_scrollMark = 0;
+    if (m_scrollMark != 0 && now - m_scrollMark > 1)
         SyncSelectedPatient();
-    }
     if (m_searchMark != 0 && now - m_searchMark > 1000) {
         m_searchMark = 0;
         LookupTimed();
@@ -496,7 +492,12 @@ void Tfrm::SetUpRegister()
     m_register = std::make_unique<vel::PatientRegister>(*m_ui, m_db, std::move(window));
 }
 
-void Tfrm::SyncSelectedPatient() { m_register->SyncSelectedPatient(); }
+void Tfrm::SyncSelectedPatient()
+{
+    // Carried out now: the timer has nothing left to do for the moves so far.
+    m_scrollMark = 0;
+    m_register->SyncSelectedPatient();
+}
 void Tfrm::LookupTimed() { m_register->LookupTimed(); }
 void Tfrm::rdbAfterScroll() { ArmScrollMark(); }
 void Tfrm::btApplyClick() { m_register->btApplyClick(); }

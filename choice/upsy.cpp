@@ -24,6 +24,8 @@ void Paint(QLabel *label, const QColor &background)
     font.setPixelSize(15);
     label->setFont(font);
     label->setWordWrap(true);
+    // The legend stands at the window's edge: its words must not be cut there.
+    vel::TestWindow::FitTextToLabel(label);
     label->setAutoFillBackground(true);
     QPalette p = label->palette();
     p.setColor(QPalette::Window, background);

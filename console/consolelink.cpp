@@ -64,9 +64,7 @@ bool ConsoleLink::IdentifyConsole(const QString &portName)
         Fail(m_port->IsLost() ? m_port->ErrorText() : QStringLiteral("нет ответа на ATV"));
         return false;
     }
-    QByteArray unfinished;
-    QByteArray reply = ReceiveBlock(&unfinished);
-    reply += unfinished;
+    QByteArray reply = ReceiveBlock();
     m_lastEndedWithCR = reply.endsWith('\r');
     if (reply.contains(IdentifyMark)) {
         m_found = true;
@@ -95,7 +93,7 @@ void ConsoleLink::RequestAnswers(uint32_t pauseAfterMs)
     SendCommand(CmdAskRed, pauseAfterMs);
 }
 
-QByteArray ConsoleLink::ReceiveBlock(QByteArray *unfinished)
+QByteArray ConsoleLink::ReceiveBlock()
 {
     QByteArray block = m_port->ReceiveAll();
     const uint64_t deadline = TickCount64() + LineEndWaitMs;
@@ -104,11 +102,6 @@ QByteArray ConsoleLink::ReceiveBlock(QByteArray *unfinished)
         if (left <= 0 || !m_port->WaitForMore(int(left)))
             break;
         block += m_port->ReceiveAll();
-    }
-    if (EndsInsideLine(block)) {
-        const qsizetype lastEnd = std::max(block.lastIndexOf('\r'), block.lastIndexOf('\n'));
-        *unfinished = block.mid(lastEnd + 1);
-        block.truncate(lastEnd + 1);
     }
     return block;
 }
@@ -123,8 +116,8 @@ std::optional<ConsoleAnswers> ConsoleLink::ReadAnswers()
             return answers;
         return std::nullopt;
     }
-    QByteArray unfinished;
-    QByteArray block = ReceiveBlock(&unfinished);
+    // A last line still without its end after the wait counts as it stands.
+    QByteArray block = ReceiveBlock();
     // A CR LF split between two reads: the LF is the end of the line already read.
     if (m_lastEndedWithCR && block.startsWith('\n'))
         block.remove(0, 1);
@@ -158,10 +151,6 @@ std::optional<ConsoleAnswers> ConsoleLink::ReadAnswers()
     }
     if (lines.size() > shown)
         Q_EMIT traced(QStringLiteral("  ещё строк: %1").arg(lines.size() - shown));
-    if (!unfinished.isEmpty()) {
-        Q_EMIT traced(prefix + TraceText(ReplyText(unfinished)));
-        Q_EMIT traced(QStringLiteral("  строка без конца, пропущена"));
-    }
     return answers;
 }
 

@@ -67,7 +67,8 @@ public:
     static constexpr uint32_t IdentifyWaitMs = 200;
     static constexpr uint32_t AskPauseMs = 5;
     static constexpr uint32_t LightsOffPauseMs = 5;
-    // A block that ends inside a line waits this long at most for the line's end.
+    // A block that ends inside a line waits this long at most for the line's end; then
+    // the line counts as it stands.
     static constexpr int LineEndWaitMs = 50;
     // Lines traced from one block at most; the rest are counted in one line.
     static constexpr int MaxTracedLines = 100;
@@ -79,9 +80,10 @@ Q_SIGNALS:
     void consoleLost();
 
 private:
-    // All waiting bytes; when they end inside a line, waits for its end (bounded).
-    // `unfinished` receives a last line that did not end in time, cut from the block.
-    QByteArray ReceiveBlock(QByteArray *unfinished);
+    // All waiting bytes; when they end inside a line, waits for its end (bounded), so
+    // that a reply split in two is not read half. A line that has not ended when the
+    // wait is over stays in the block as it stands.
+    QByteArray ReceiveBlock();
     void Fail(const QString &reason, const QString &status = {});
     bool CheckLost();
 

@@ -4,6 +4,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QStackedBarSeries>
@@ -33,6 +34,38 @@ double TickInterval(double span)
         step *= 10;
     }
     return step;
+}
+
+// Room the left axis title leaves for the bottom axis (labels, title) and the plot's
+// own margins, in pixels.
+constexpr int LeftTitleReserve = 56;
+
+QAbstractAxis *AxisAt(QChart *chart, Qt::Alignment side)
+{
+    const QList<QAbstractAxis *> axes = chart->axes(side == Qt::AlignLeft ? Qt::Vertical : Qt::Horizontal);
+    return axes.isEmpty() ? nullptr : axes.first();
+}
+
+// The title in lines of whole words no wider than `width` where it can (a word longer
+// than that stands alone), joined as the axis shows lines.
+QString WrappedTitle(const QString &title, const QFontMetrics &metrics, int width)
+{
+    if (width <= 0 || metrics.horizontalAdvance(title) <= width)
+        return title;
+    QStringList lines;
+    QString line;
+    for (const QString &word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+            lines << line;
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines.join(QStringLiteral("<br>"));
 }
 
 // The brush of a bar series: the colour of its first bar above 0, its own pattern.
@@ -120,10 +153,6 @@ void ResultChart::Rebuild()
 {
     QChart *chart = m_view->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
 
     // Where the bars stand: by their x on a value axis, or one category per distinct x.
     bool byIndex = !m_data.ByCategory;
@@ -156,13 +185,22 @@ void ResultChart::Rebuild()
         return (x - below->first <= above->first - x) ? below->second : above->second;
     };
 
-    auto *valueAxis = new QValueAxis;
-    valueAxis->setTitleText(m_style.LeftTitle);
-    QFont leftTitleFont = valueAxis->titleFont();
-    leftTitleFont.setPixelSize(11);
-    valueAxis->setTitleFont(leftTitleFont);
-    valueAxis->setLabelsBrush(QColor(0x00, 0x00, 0x80));   // navy
-    valueAxis->setLabelFormat(QStringLiteral("%d"));
+    // The axes stay from one rebuild to the next: axes removed and added while the chart
+    // stands on a hidden tab leave stray pieces of themselves in its top left corner.
+    // Only a bottom axis of the other kind is replaced.
+    auto *valueAxis = qobject_cast<QValueAxis *>(AxisAt(chart, Qt::AlignLeft));
+    if (!valueAxis) {
+        valueAxis = new QValueAxis;
+        QFont leftTitleFont = valueAxis->titleFont();
+        leftTitleFont.setPixelSize(11);
+        valueAxis->setTitleFont(leftTitleFont);
+        // Lines that fit beside the plot, so that no part of the title is cut.
+        valueAxis->setTitleText(WrappedTitle(m_style.LeftTitle, QFontMetrics(leftTitleFont),
+                                             m_view->height() - 2 * ChartBorder - LeftTitleReserve));
+        valueAxis->setLabelsBrush(QColor(0x00, 0x00, 0x80));   // navy
+        valueAxis->setLabelFormat(QStringLiteral("%d"));
+        chart->addAxis(valueAxis, Qt::AlignLeft);
+    }
     if (m_data.AxisMax > m_data.AxisMin)
         valueAxis->setRange(m_data.AxisMin, m_data.AxisMax);
     else
@@ -171,9 +209,22 @@ void ResultChart::Rebuild()
     if (m_data.AxisMax > m_data.AxisMin)
         valueAxis->setRange(m_data.AxisMin, m_data.AxisMax);
 
-    QAbstractAxis *bottom = nullptr;
+    QAbstractAxis *bottom = AxisAt(chart, Qt::AlignBottom);
+    if (bottom && (qobject_cast<QValueAxis *>(bottom) != nullptr) != byIndex) {
+        chart->removeAxis(bottom);
+        delete bottom;
+        bottom = nullptr;
+    }
+    if (!bottom) {
+        bottom = byIndex ? static_cast<QAbstractAxis *>(new QValueAxis) : new QBarCategoryAxis;
+        QFont titleFont(QStringLiteral("Courier"));
+        titleFont.setPixelSize(12);
+        bottom->setTitleFont(titleFont);
+        bottom->setTitleText(m_style.BottomTitle);
+        chart->addAxis(bottom, Qt::AlignBottom);
+    }
     if (byIndex) {
-        auto *axis = new QValueAxis;
+        auto *axis = static_cast<QValueAxis *>(bottom);
         if (!anyPoint) {
             minX = 0;
             maxX = 1;
@@ -183,19 +234,13 @@ void ResultChart::Rebuild()
         axis->setTickType(QValueAxis::TicksDynamic);
         axis->setTickAnchor(0);
         axis->setTickInterval(TickInterval(maxX - minX + 1));
-        bottom = axis;
     } else {
-        auto *axis = new QBarCategoryAxis;
+        auto *axis = static_cast<QBarCategoryAxis *>(bottom);
+        QStringList names;
         for (const auto &[x, i] : categories)
-            axis->append(QString::number(x, 'g', 10));
-        bottom = axis;
+            names << QString::number(x, 'g', 10);
+        axis->setCategories(names);
     }
-    QFont titleFont(QStringLiteral("Courier"));
-    titleFont.setPixelSize(12);
-    bottom->setTitleFont(titleFont);
-    bottom->setTitleText(m_style.BottomTitle);
-    chart->addAxis(bottom, Qt::AlignBottom);
-    chart->addAxis(valueAxis, Qt::AlignLeft);
 
     // The bar series of the chart stand as the sets of one stacked series: at each x only
     // one of them is above 0, and its bar fills the slot.

@@ -125,19 +125,42 @@ StoredTest TestListPanel::FromWindow(const TestWindow &window, int idx, TestType
     return t;
 }
 
-bool TestListPanel::StoreWithRetry(const std::function<void()> &write)
+std::optional<TestRef> TestListPanel::CurrentRow() const
 {
+    Table &dbfpsy = m_db.dbfpsy;
+    if (!dbfpsy.isOpen() || dbfpsy.isEmpty())
+        return std::nullopt;
+    const QModelIndex current = m_controls.dbgrd_psy->currentIndex();
+    int recNo = current.isValid() ? m_grid->recNoAt(current.row()) : 0;
+    if (recNo <= 0)
+        recNo = dbfpsy.recNo();
+    if (recNo <= 0)
+        return std::nullopt;
+    return RefOf(dbfpsy, recNo);
+}
+
+TestListPanel::StoreResult TestListPanel::Store(const std::function<bool()> &write)
+{
+    bool written = false;
     for (;;) {
         try {
-            write();
-            return true;
+            if (!written) {
+                if (!write()) {
+                    QMessageBox::warning(m_owner, Caption, TestGoneMessage);
+                    return StoreResult::Gone;
+                }
+                written = true;
+            }
+            m_db.dbfpsy.refresh();
+            return StoreResult::Stored;
         } catch (const TableError &e) {
-            const auto answer = QMessageBox::critical(
-                m_owner, Caption,
-                QStringLiteral("Тест не сохранён:\n%1\n\nПовторить сохранение?").arg(e.message()),
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+            const QString text = written
+                ? QStringLiteral("Тест сохранён, но таблица тестов не перечитана:\n%1\n\nПовторить чтение?")
+                : QStringLiteral("Тест не сохранён:\n%1\n\nПовторить сохранение?");
+            const auto answer = QMessageBox::critical(m_owner, Caption, text.arg(e.message()),
+                                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
             if (answer != QMessageBox::Yes)
-                return false;
+                return written ? StoreResult::Stored : StoreResult::GaveUp;
         }
     }
 }
@@ -167,13 +190,22 @@ void TestListPanel::NewTest()
     if (window->exec() != QDialog::Accepted)
         return;
     const StoredTest stored = FromWindow(*window, patient->Idx, test);
-    if (StoreWithRetry([&] { AppendTest(m_db.dbfpsy, stored); }))
+    int recNo = 0;
+    if (Store([&] {
+            recNo = AppendTest(m_db.dbfpsy, stored);
+            return true;
+        }) == StoreResult::Stored) {
+        m_db.dbfpsy.goToRecNo(recNo);
         ShowConclusion();
+    }
 }
 
 void TestListPanel::ReopenTest()
 {
     TimerPause pause(m_statTimer);
+    // The row double-clicked, before a pending selection of the patient list moves the
+    // test table.
+    const std::optional<TestRef> picked = CurrentRow();
     if (m_settleSelection)
         m_settleSelection();
     if (!m_db.rdb.isOpen() || m_db.rdb.isEmpty() || m_db.rdb.asInteger(QStringLiteral("IDX")) == 0) {
@@ -181,12 +213,15 @@ void TestListPanel::ReopenTest()
         return;
     }
     Table &dbfpsy = m_db.dbfpsy;
-    if (dbfpsy.isEmpty()) {
+    if (!picked || dbfpsy.isEmpty()) {
         Tell(NoTestsMessage);
         return;
     }
-    const StoredTest before = ReadCurrentTest(dbfpsy);
-    const int recNo = dbfpsy.recNo();
+    if (!GoToTest(dbfpsy, *picked)) {
+        QMessageBox::warning(m_owner, Caption, TestGoneMessage);
+        return;
+    }
+    const StoredTest &before = picked->Was;
     const auto test = TestOfTypeName(before.Type);
     if (!test)
         return;
@@ -205,20 +240,30 @@ void TestListPanel::ReopenTest()
     if (window->exec() != QDialog::Accepted)
         return;
     const StoredTest stored = FromWindow(*window, patient->Idx, *test);
-    if (StoreWithRetry([&] { RewriteTest(dbfpsy, recNo, stored); }))
+    if (Store([&] { return RewriteTest(dbfpsy, *picked, stored); }) == StoreResult::Stored) {
+        dbfpsy.goToRecNo(picked->RecNo);
         ShowConclusion();
+    }
 }
 
 void TestListPanel::DeleteTest()
 {
-    Table &dbfpsy = m_db.dbfpsy;
-    if (!dbfpsy.isOpen() || dbfpsy.isEmpty())
+    const std::optional<TestRef> picked = CurrentRow();
+    if (!picked)
         return;
+    // Nothing moves the tables while the operator answers; and the answer is about this
+    // test whatever happens meanwhile.
+    TimerPause pause(m_statTimer);
     if (QMessageBox::question(m_owner, Caption, DeleteTestQuestion, QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
+    Table &dbfpsy = m_db.dbfpsy;
     try {
-        dbfpsy.deleteRecord();
+        dbfpsy.refresh();
+        if (GoToTest(dbfpsy, *picked))
+            dbfpsy.deleteRecord();
+        else
+            QMessageBox::warning(m_owner, Caption, TestGoneMessage);
     } catch (const TableError &e) {
         QMessageBox::critical(m_owner, Caption, QStringLiteral("Тест не удалён:\n%1").arg(e.message()));
     }

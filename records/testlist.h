@@ -7,6 +7,11 @@
 // The patient is the current row of the working list (rdb); the selection of the
 // patient list narrows dbPeople and dbfpsy to it. The status timer is off while a test
 // window is open, so that nothing changes the tables underneath the test.
+//
+// Deleting, reopening and storing in place act on the test whose row was current when
+// the operator acted, identified by its record and checked again after every question
+// or window: whatever moved the table's cursor meanwhile, no other test is changed, and a
+// test that has gone meanwhile is reported and nothing is changed.
 #include <QObject>
 #include <QString>
 
@@ -34,6 +39,9 @@ class TestWindow;
 inline const QString NoPatientMessage = QStringLiteral("Не выбран пациент");
 inline const QString NoTestsMessage = QStringLiteral("У пациента нет психофизиологических тестов");
 inline const QString DeleteTestQuestion = QStringLiteral("Вы действительно хотите удалить эту строку из списка?");
+inline const QString TestGoneMessage =
+    QStringLiteral("Этого теста больше нет в списке: его запись удалена или изменена другой программой. "
+                   "Ничего не изменено.");
 
 // The label's text for a conclusion.
 QString ConclusionLabelText(const QString &conclusion);
@@ -75,8 +83,13 @@ private:
     };
     // The patient of the current working-list row, when the patient table stands on him.
     std::optional<OpenedPatient> CurrentPatient();
-    // Runs `write` until it succeeds or the operator gives up; false when he gave up.
-    bool StoreWithRetry(const std::function<void()> &write);
+    // The test of the list's current row; none when the list is empty.
+    std::optional<TestRef> CurrentRow() const;
+    enum class StoreResult { Stored, Gone, GaveUp };
+    // Writes the test with `write` (false: the test has gone, nothing written), then
+    // reads the table afresh. After a failure the operator may try again; a try again
+    // repeats only what failed, so a record once written is never written twice.
+    StoreResult Store(const std::function<bool()> &write);
     StoredTest FromWindow(const TestWindow &window, int idx, TestType test) const;
     void Tell(const QString &text);
 

@@ -39,16 +39,37 @@ std::optional<TestType> TestOfTypeName(const QString &type)
     return std::nullopt;
 }
 
-StoredTest ReadCurrentTest(const Table &dbfpsy)
+StoredTest ReadTest(const Table &dbfpsy, int recNo)
 {
+    const auto field = [&](const char *name) {
+        return dbfpsy.valueAt(recNo, dbfpsy.fieldIndex(QLatin1String(name)));
+    };
+    const auto text = [&](const char *name) {
+        QString t = field(name).toString();
+        while (t.endsWith(QLatin1Char(' ')))
+            t.chop(1);
+        return t;
+    };
     StoredTest t;
-    t.Idx = dbfpsy.asInteger(QStringLiteral("IDX"));
-    t.Date = dbfpsy.asDate(QStringLiteral("DATE"));
-    t.Time = dbfpsy.asString(QStringLiteral("TIME"));
-    t.Type = dbfpsy.asString(QStringLiteral("TYPE"));
-    t.Conclusion = dbfpsy.asString(QStringLiteral("PSYFINAL"));
-    t.DataPsy = dbfpsy.memoText(QStringLiteral("DATAPSY"));
+    t.Idx = field("IDX").toInt();
+    t.Date = field("DATE").toDate();
+    t.Time = text("TIME");
+    t.Type = text("TYPE");
+    t.Conclusion = text("PSYFINAL");
+    t.DataPsy = field("DATAPSY").toString();
     return t;
+}
+
+TestRef RefOf(const Table &dbfpsy, int recNo) { return TestRef{recNo, ReadTest(dbfpsy, recNo)}; }
+
+bool GoToTest(Table &dbfpsy, const TestRef &ref)
+{
+    if (ref.RecNo <= 0 || dbfpsy.isDeletedAt(ref.RecNo))
+        return false;
+    const StoredTest now = ReadTest(dbfpsy, ref.RecNo);
+    if (now.Idx != ref.Was.Idx || now.Date != ref.Was.Date || now.Time != ref.Was.Time || now.Type != ref.Was.Type)
+        return false;
+    return dbfpsy.goToRecNo(ref.RecNo);
 }
 
 int AppendTest(Table &dbfpsy, const StoredTest &test)
@@ -56,20 +77,17 @@ int AppendTest(Table &dbfpsy, const StoredTest &test)
     dbfpsy.refresh();
     dbfpsy.append();
     Post(dbfpsy, test);
-    const int recNo = dbfpsy.recNo();
-    dbfpsy.refresh();
-    return recNo;
+    return dbfpsy.recNo();
 }
 
-void RewriteTest(Table &dbfpsy, int recNo, const StoredTest &test)
+bool RewriteTest(Table &dbfpsy, const TestRef &ref, const StoredTest &test)
 {
     dbfpsy.refresh();
-    if (!dbfpsy.goToRecNo(recNo))
-        throw TableError(QStringLiteral("Запись теста не найдена в таблице %1: её удалили, пока тест был открыт.")
-                             .arg(dbfpsy.tableName()));
+    if (!GoToTest(dbfpsy, ref))
+        return false;
     dbfpsy.edit();
     Post(dbfpsy, test);
-    dbfpsy.refresh();
+    return true;
 }
 
 } // namespace vel

@@ -30,14 +30,27 @@ struct StoredTest {
     QString DataPsy;
 };
 
-// The current record of the table.
-StoredTest ReadCurrentTest(const Table &dbfpsy);
+// Record `recNo`, read without moving the cursor.
+StoredTest ReadTest(const Table &dbfpsy, int recNo);
 
-// Appends a record; it becomes the current one. Returns its record number.
+// A test the operator picked in the list: its record, and what the record held then.
+struct TestRef {
+    int RecNo = 0;
+    StoredTest Was;
+};
+TestRef RefOf(const Table &dbfpsy, int recNo);
+
+// Moves to the picked test. False, and the cursor where it was, when the test has gone
+// meanwhile: the record is deleted, no longer visible, or holds another test (another
+// patient, test, date or time, as after another program packed the file).
+bool GoToTest(Table &dbfpsy, const TestRef &ref);
+
+// Reads the table afresh, then appends a record; it becomes the current one. Returns its
+// record number. Once this returns the record is in the file, whatever fails next.
 int AppendTest(Table &dbfpsy, const StoredTest &test);
 
-// Rewrites record `recNo` in place. Throws when the record is no longer visible (another
-// program deleted it meanwhile).
-void RewriteTest(Table &dbfpsy, int recNo, const StoredTest &test);
+// Reads the table afresh and rewrites the picked test in place; false, with nothing
+// written, when the test has gone (GoToTest).
+bool RewriteTest(Table &dbfpsy, const TestRef &ref, const StoredTest &test);
 
 } // namespace vel

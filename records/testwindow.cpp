@@ -6,12 +6,16 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QWebEngineLoadingInfo>
@@ -54,6 +58,67 @@ T *Control(QWidget *window, const QString &name)
     if (!control)
         qFatal("test window %s: the layout has no control %s", qPrintable(window->objectName()), qPrintable(name));
     return control;
+}
+
+// Disables controls for its lifetime and gives each its own state back afterwards.
+class DisabledScope {
+public:
+    explicit DisabledScope(const QList<QWidget *> &controls)
+    {
+        for (QWidget *w : controls) {
+            m_was.append({w, w->isEnabled()});
+            w->setEnabled(false);
+        }
+    }
+    ~DisabledScope()
+    {
+        for (const auto &[w, enabled] : m_was)
+            w->setEnabled(enabled);
+    }
+    DisabledScope(const DisabledScope &) = delete;
+    DisabledScope &operator=(const DisabledScope &) = delete;
+private:
+    QList<std::pair<QWidget *, bool>> m_was;
+};
+
+// The other tabs of a tab widget disabled for its lifetime (neither a click nor Ctrl+Tab
+// reaches them); each gets its own state back afterwards.
+class OtherTabsDisabledScope {
+public:
+    explicit OtherTabsDisabledScope(QTabWidget *tabs) : m_tabs(tabs)
+    {
+        for (int i = 0; i < tabs->count(); ++i) {
+            m_was.append(tabs->isTabEnabled(i));
+            if (i != tabs->currentIndex())
+                tabs->setTabEnabled(i, false);
+        }
+    }
+    ~OtherTabsDisabledScope()
+    {
+        for (int i = 0; i < m_was.size() && i < m_tabs->count(); ++i)
+            m_tabs->setTabEnabled(i, m_was[i]);
+    }
+    OtherTabsDisabledScope(const OtherTabsDisabledScope &) = delete;
+    OtherTabsDisabledScope &operator=(const OtherTabsDisabledScope &) = delete;
+private:
+    QTabWidget *m_tabs;
+    QList<bool> m_was;
+};
+
+bool TextFits(const QLabel *label, const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const QRect room = label->contentsRect();
+    QString text = label->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!label->wordWrap())
+        return metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height();
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    for (const QString &word : text.split(blanks, Qt::SkipEmptyParts))
+        if (metrics.horizontalAdvance(word) > room.width())
+            return false;
+    return metrics.boundingRect(QRect(0, 0, room.width(), 1 << 16), Qt::TextWordWrap, text).height()
+           <= room.height();
 }
 
 ChartData LiveChartLayout()
@@ -115,6 +180,8 @@ void TestWindow::BindShell(const ShellParts &parts)
     SetTextColour(m_lblTextHelp, Qt::red);
     m_lblTextHelp->setWordWrap(true);
     m_lblStatus->setWordWrap(true);
+    FitTextToLabel(m_lbl1);
+    FitTextToLabel(m_lblTextHelp);
     m_progress->setFont(DesignFont(32));
     m_progress->setAttribute(Qt::WA_TranslucentBackground);
     auto *shadow = new QGraphicsDropShadowEffect(m_progress);
@@ -126,6 +193,15 @@ void TestWindow::BindShell(const ShellParts &parts)
     m_dtpDataTest->setCalendarPopup(true);
     m_dtpDataTest->setDisplayFormat(Config().AppFormatSettings.dateFormat(QLocale::ShortFormat));
     m_edtTime->setDisplayFormat(QStringLiteral("H:mm:ss"));   // as the test record holds it
+    // The date and time pickers likewise: the whole date or time beside their buttons.
+    for (QAbstractSpinBox *edit : {static_cast<QAbstractSpinBox *>(m_dtpDataTest),
+                                   static_cast<QAbstractSpinBox *>(m_edtTime)}) {
+        QFont font = edit->font();
+        while (font.pixelSize() > 9 && edit->sizeHint().width() > edit->width()) {
+            font.setPixelSize(font.pixelSize() - 1);
+            edit->setFont(font);
+        }
+    }
     m_mmo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_mmo1->setReadOnly(true);
     for (QWidget *hidden : {static_cast<QWidget *>(m_mmo1), static_cast<QWidget *>(m_lblPult),
@@ -167,6 +243,16 @@ void TestWindow::BindShell(const ShellParts &parts)
     SelectTab(TestTab);
     m_btnPrnR->hide();
     TabShown(TestTab);
+}
+
+void TestWindow::FitTextToLabel(QLabel *label)
+{
+    QFont font = label->font();
+    if (font.pixelSize() <= 0)
+        return;
+    while (font.pixelSize() > 9 && !TextFits(label, font))
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
 }
 
 // ---- opening ----
@@ -286,14 +372,30 @@ void TestWindow::btnQitClick() { reject(); }
 
 void TestWindow::reject()
 {
+    if (m_printing)
+        return;
     StopRunIfGoing();
     QDialog::reject();
 }
 
 void TestWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_printing) {
+        event->ignore();
+        return;
+    }
     StopRunIfGoing();
     QDialog::closeEvent(event);
+}
+
+void TestWindow::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog takes Esc for Cancel; here that would drop a finished run without a word.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // ---- browser ----
@@ -382,8 +484,14 @@ void TestWindow::SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser)
 
 void TestWindow::btnPrnRClick()
 {
-    if (!m_hasProtocol)
+    if (!m_hasProtocol || m_printing)
         return;
+    // Printing waits for the browser and the printer in event loops of its own: until it
+    // has finished or failed, no tab change, "Сохранить", "Выход" or second "Печать" runs.
+    m_printing = true;
+    const auto notPrinting = qScopeGuard([this] { m_printing = false; });
+    DisabledScope controls({m_btnTst, m_btnSave, m_btnPrnR, m_btnQit, m_dtpDataTest, m_edtTime, m_cbbPult});
+    OtherTabsDisabledScope tabs(m_pgc1);
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     printer->setDocName(windowTitle());
     if (!m_chooser->Choose(this, *printer))

@@ -8,7 +8,9 @@
 // Road of a test: the test list prepares the window (PrepareNew or PrepareStored) and
 // shows it modally; "Старт теста" runs the test; "Результат" or "График" scores the run;
 // "Сохранить" stops a run still going, scores the run and closes the window with OK, and
-// the test list stores Result().
+// the test list stores Result(). "Выход" and the title bar's close button close it
+// without OK; Esc does not close it, so that a finished run is never dropped by a stray
+// key. While "Печать" prepares its jobs the window takes no other command.
 //
 // For the run of a window (btnTstClick, the polling tick, the key hook, tmr1Timer), the
 // shell gives: Run() (the run record), the controls, SetRunLayout(bool) for the state of
@@ -99,6 +101,11 @@ public:
     // is still there (else the first entry).
     void FillPortList(DeviceListProvider &devices);
 
+    // Makes the label's font smaller, down to 9 px, until its text stands whole in it
+    // (wrapped at its words when the label wraps): where Tahoma is wider than on the
+    // system the layout was drawn for, or a wider face stands in for it.
+    static void FitTextToLabel(QLabel *label);
+
     // ---- printing seams ----
     void SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser);
     void SetPrintTimeoutMs(int ms) { m_printTimeoutMs = ms; }
@@ -170,6 +177,7 @@ protected:
     void SetConclusionText(const QString &text) { m_conclusion = text; }
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void FormShow();
@@ -186,6 +194,7 @@ private:
     bool m_protocolLoading = false;
     bool m_runLayout = false;
     bool m_changingTitleBar = false;   // hidden for a moment, not closed
+    bool m_printing = false;           // a print job is being prepared: no other command
     int m_printTimeoutMs = 120000;
     QString m_chartPageTitle;
     std::vector<LegendRow> m_chartPageLegend;

@@ -1,6 +1,7 @@
 #include "register/newentrydlg.h"
 
 #include <QCloseEvent>
+#include <QDateEdit>
 #include <QKeyEvent>
 #include <QMessageBox>
 
@@ -22,6 +23,10 @@ TfmAddRec::TfmAddRec(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<U
     f.setPixelSize(16);
     setFont(f);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Stored dates go back far beyond the pickers' default start in 1752 (1111-11-11
+    // stands for a passport issue date that was not given); they are shown as they are.
+    for (QDateEdit *picker : {m_ui->edBDay, m_ui->dtRuPassIssued})
+        picker->setMinimumDate(QDate(100, 1, 1));
 
     connect(m_ui->btOK, &QPushButton::clicked, this, &TfmAddRec::btOKClick);
     connect(m_ui->bt, &QPushButton::clicked, this, &TfmAddRec::btOKClick);
@@ -54,16 +59,16 @@ void TfmAddRec::Reset(const PatientFields &p, const QString &caption)
     m_keepDialogOpen = false;
     ui.edFIO->setText(p.fio);
     (p.sex == QStringLiteral("м") ? ui.rgSexM : ui.rgSexF)->setChecked(true);
-    m_birthdayStandIn = p.birthday.isValid() ? QDate() : today.addDays(-DefaultAgeDays);
-    ui.edBDay->setDate(p.birthday.isValid() ? p.birthday : m_birthdayStandIn);
+    ui.edBDay->setDate(p.birthday.isValid() ? p.birthday : today.addDays(-DefaultAgeDays));
+    m_birthday = {p.birthday, ui.edBDay->date()};
     ui.edToday->setDate(today);
     ui.edAddress->setText(p.address);
     ui.edInsurance->setText(p.insurance);
     ui.edMedIns->setText(p.medIns);
     ui.edBirthCert->setText(p.birthCert);
     ui.edRuPass->setText(p.ruPass);
-    m_passportDateStandIn = p.ruPassIssuedDate.isValid() ? QDate() : today;
-    ui.dtRuPassIssued->setDate(p.ruPassIssuedDate.isValid() ? p.ruPassIssuedDate : m_passportDateStandIn);
+    ui.dtRuPassIssued->setDate(p.ruPassIssuedDate.isValid() ? p.ruPassIssuedDate : today);
+    m_passportDate = {p.ruPassIssuedDate, ui.dtRuPassIssued->date()};
     ui.edRuPassIssued->setPlainText(p.ruPassIssued);
     ui.edMisc->setPlainText(p.info);
 }
@@ -71,18 +76,18 @@ void TfmAddRec::Reset(const PatientFields &p, const QString &caption)
 PatientFields TfmAddRec::Patient() const
 {
     const Ui::TfmAddRec &ui = *m_ui;
-    auto given = [](const QDate &shown, const QDate &standIn) { return shown == standIn ? QDate() : shown; };
+    auto given = [](const QDate &now, const DateShown &loaded) { return now == loaded.shown ? loaded.stored : now; };
     PatientFields p;
     p.fio = ui.edFIO->text();
     p.sex = ui.rgSexM->isChecked() ? QStringLiteral("м") : QStringLiteral("ж");
-    p.birthday = given(ui.edBDay->date(), m_birthdayStandIn);
+    p.birthday = given(ui.edBDay->date(), m_birthday);
     p.address = ui.edAddress->text();
     p.insurance = vel::DigitsOf(ui.edInsurance->text());
     p.medIns = vel::DigitsOf(ui.edMedIns->text());
     p.birthCert = ui.edBirthCert->text();
     p.ruPass = vel::DigitsOf(ui.edRuPass->text());
     p.ruPassIssued = ui.edRuPassIssued->toPlainText();
-    p.ruPassIssuedDate = given(ui.dtRuPassIssued->date(), m_passportDateStandIn);
+    p.ruPassIssuedDate = given(ui.dtRuPassIssued->date(), m_passportDate);
     p.info = ui.edMisc->toPlainText();
     return p;
 }

@@ -10,7 +10,8 @@
 // The date pickers always hold a date. A patient without a stored birthday or passport
 // issue date is shown with a stand-in (today − 2555 days, today); a stand-in the operator
 // leaves as it is comes back as "not given", so that it is never stored as if it had been
-// entered.
+// entered. Likewise any date the operator did not touch comes back exactly as it was
+// stored, also one that a picker cannot show as it is.
 #include <QDate>
 #include <QDialog>
 
@@ -58,6 +59,12 @@ private:
 
     std::unique_ptr<Ui::TfmAddRec> m_ui;
     bool m_keepDialogOpen = false;
-    QDate m_birthdayStandIn;        // shown for a birthday not given; invalid otherwise
-    QDate m_passportDateStandIn;    // likewise for the passport issue date
+    // A stored date and what its picker showed for it: while the picker still shows
+    // that, the stored date (invalid: not given) is what the dialog gives back.
+    struct DateShown {
+        QDate stored;
+        QDate shown;
+    };
+    DateShown m_birthday;
+    DateShown m_passportDate;
 };

@@ -198,13 +198,22 @@ int PatientRegister::SelectedIdx() const
 
 void PatientRegister::SyncSelectedPatient()
 {
+    // A table narrowed anew goes to its first record. When it is already narrowed to this
+    // patient (the timer catching up with a selection carried out already) it is only read
+    // afresh, so that the test the operator stands on stays current.
+    const auto narrow = [](Table &table, const QString &filter) {
+        if (table.filter() == filter)
+            table.refresh();
+        else
+            table.setFilter(filter);
+    };
     if (!m_db.rdb.isEmpty() && m_db.rdb.recNo() > 0) {
         const QString t = PatientFilter(SelectedIdx());
-        m_db.dbPeople.setFilter(t);
-        m_db.dbfpsy.setFilter(t);
+        narrow(m_db.dbPeople, t);
+        narrow(m_db.dbfpsy, t);
         m_window.setStatusPanelText(1, m_db.rdb.asString(QStringLiteral("FIO")));
     } else {
-        m_db.dbfpsy.setFilter(PatientFilter(0));
+        narrow(m_db.dbfpsy, PatientFilter(0));
         m_ui.lbRes->clear();
         m_window.setStatusPanelText(1, NoPatient);
     }

@@ -168,16 +168,25 @@ private Q_SLOTS:
         }
     }
 
+    // Ticks go on, each at least the idle time after the end of the one before (how many
+    // come in a given time depends on the load of the machine, not on the thread).
     void idleWaitBetweenTicks()
     {
-        int ticks = 0;
-        TRS232Thread thread([&] { ++ticks; });
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> endedAt, startedAt;
+        TRS232Thread thread([&] {
+            startedAt << clock.nsecsElapsed();
+            endedAt << clock.nsecsElapsed();
+        });
         thread.SetIdleMs(10);
         thread.Resume();
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(startedAt.size() >= 6, 10000);
         thread.Suspend();
-        // About 30 in 300 ms; far fewer than without the wait, and not none.
-        QVERIFY2(ticks >= 5 && ticks <= 40, qPrintable(QString::number(ticks)));
+        for (int i = 1; i < startedAt.size(); ++i)
+            QVERIFY2(startedAt[i] - endedAt[i - 1] >= 10'000'000,
+                     qPrintable(QStringLiteral("tick %1: %2 ns after the one before")
+                                    .arg(i).arg(startedAt[i] - endedAt[i - 1])));
     }
 };
 

@@ -221,6 +221,46 @@ private Q_SLOTS:
         QVERIFY(w.frm.statTimer().isActive());
     }
 
+    // The record is written but reading the table afterwards fails: trying again reads
+    // it again and never appends the test a second time.
+    void failedReadAfterStoringIsNotStoredTwice()
+    {
+        Workplace w;
+        const QString file = w.tests().filePath();
+        // Another program damages the header right after the post: it counts records that
+        // are not there, and the table cannot be read until the header is mended.
+        const auto setHeaderCount = [&](quint32 count, bool extraByte) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(4));
+            const char bytes[4] = {char(count), char(count >> 8), char(count >> 16), char(count >> 24)};
+            f.write(bytes, 4);
+            // The size changes too, so that the change shows however coarse the file times.
+            const qint64 size = f.size();
+            f.resize(extraByte ? size + 1 : size - 1);
+        };
+        bool damaged = false;
+        connect(&w.tests(), &Table::afterScroll, &w.frm, [&] {
+            if (!damaged && !w.tests().isEditing() && w.tests().recNo() == 1) {
+                damaged = true;
+                setHeaderCount(5, true);
+            }
+        });
+        NextTestWindow next([&](TestWindow &window) {
+            window.Run() = FixtureRun("mixed");
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        MessageCatcher retry(QMessageBox::Yes, [&] { setHeaderCount(1, false); });
+        QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
+        QVERIFY(damaged);
+        QCOMPARE(retry.texts.size(), 1);
+        QVERIFY2(retry.texts[0].startsWith("Тест сохранён, но"), qPrintable(retry.texts[0]));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].data, FixtureDataPsy("mixed"));
+        QCOMPARE(w.Rows().size(), 1);
+    }
+
     void newTestNeedsAPatientAndATest()
     {
         Workplace w;
@@ -301,6 +341,57 @@ private Q_SLOTS:
         QVERIFY(!records[0].conclusion.isEmpty());
         QVERIFY(records[0].conclusion != "прежнее заключение");
         QCOMPARE(records[1].conclusion, QString("другой тест"));
+        QVERIFY(w.frm.statTimer().isActive());
+    }
+
+    // Reopening opens the test double-clicked and stores it back into its own record,
+    // whatever moves the test table meanwhile; a test deleted while its window is open
+    // is reported and nothing is stored.
+    void reopenActsOnTheTestOpened_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("selection carried out late") << "late selection";
+        QTest::newRow("cursor moved while open") << "cursor";
+        QTest::newRow("deleted while open") << "deleted";
+    }
+    void reopenActsOnTheTestOpened()
+    {
+        QFETCH(QString, meanwhile);
+        Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "9:00:00", "первый");
+        const int second = w.Store(TestType::Choice, FixtureDataPsy("mixed"), "10:00:00", "второй");
+        w.ClickRow(1);
+        // A move of the patient list whose selection the timer has not carried out yet.
+        if (meanwhile == "late selection")
+            w.frm.ArmScrollMark();
+        QTime shown;
+        NextTestWindow next([&](TestWindow &window) {
+            shown = window.edtTime()->time();
+            if (meanwhile == "cursor") {
+                w.tests().first();
+            } else if (meanwhile == "deleted") {
+                w.tests().goToRecNo(second);
+                w.tests().deleteRecord();
+            }
+            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+        });
+        MessageCatcher messages(QMessageBox::No);
+        w.DoubleClickRow(1);
+        QCOMPARE(next.opened, 1);
+        QCOMPARE(shown, QTime(10, 0, 0));
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 2);   // no new record
+        QCOMPARE(records[0].conclusion, QString("первый"));
+        QCOMPARE(records[0].time, QString("9:00:00"));
+        QVERIFY(!records[0].deleted);
+        if (meanwhile == "deleted") {
+            QTRY_COMPARE(messages.texts, QStringList{TestGoneMessage});
+            QCOMPARE(records[1].conclusion, QString("второй"));
+        } else {
+            QCOMPARE(messages.texts, QStringList());
+            QVERIFY(records[1].conclusion != "второй");   // scored and stored again
+            QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText(records[1].conclusion));
+        }
         QVERIFY(w.frm.statTimer().isActive());
     }
 
@@ -387,6 +478,52 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(yes.texts.size(), 2);
         QCOMPARE(w.Rows().size(), 0);
+    }
+
+    // Yes deletes the test that was asked about, whatever moves the test table while the
+    // question is open; a test deleted meanwhile is reported and no other is deleted.
+    void deleteActsOnTheTestAsked_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("selection carried out late") << "late selection";
+        QTest::newRow("cursor moved") << "cursor";
+        QTest::newRow("deleted meanwhile") << "deleted";
+    }
+    void deleteActsOnTheTestAsked()
+    {
+        QFETCH(QString, meanwhile);
+        Workplace w;
+        w.Store(TestType::Choice, FixtureDataPsy("mixed"), "9:00:00", "первый");
+        const int second = w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "10:00:00", "второй");
+        w.ClickRow(1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("второй"));
+        MessageCatcher answers(QMessageBox::Yes, [&] {
+            if (answers.texts.size() > 1)
+                return;
+            if (meanwhile == "late selection") {
+                // The status timer's tick carries out a selection pending from before.
+                w.frm.ArmScrollMark();
+                QTest::qWait(3);
+                w.frm.statTimerTimer();
+            } else if (meanwhile == "cursor") {
+                w.tests().first();
+            } else {
+                w.tests().goToRecNo(second);
+                w.tests().deleteRecord();
+            }
+        });
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QTRY_VERIFY(!answers.texts.isEmpty());
+        const auto records = FileRecords(w.tests());
+        QCOMPARE(records.size(), 2);
+        QVERIFY(!records[0].deleted);
+        QVERIFY(records[1].deleted);
+        if (meanwhile == "deleted")
+            QTRY_COMPARE(answers.texts, (QStringList{DeleteTestQuestion, TestGoneMessage}));
+        else
+            QCOMPARE(answers.texts, QStringList{DeleteTestQuestion});
+        QCOMPARE(w.Rows().size(), 1);
+        QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("первый"));
     }
 
     void deletingAPatientDeletesHisTests()

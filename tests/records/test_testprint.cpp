@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -172,6 +173,62 @@ private Q_SLOTS:
         QCOMPARE(asked, 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         QCOMPARE(swaps, QStringList());
+    }
+
+    // While the print job is prepared the window takes no other command: no tab change,
+    // no "Сохранить", "Выход", close or second "Печать"; afterwards it takes them again.
+    void windowTakesNoCommandWhilePrinting()
+    {
+        QTemporaryDir dir;
+        TFormPsy w;
+        ShowStoredChoice(w);
+        int asked = 0;
+        QStringList taken;
+        // The operator tries everything while the printing waits on its dialog and jobs.
+        class BusyChooser : public PdfChooser {
+        public:
+            using PdfChooser::PdfChooser;
+            std::function<void()> meanwhile;
+            bool Choose(QWidget *owner, QPrinter &printer) override
+            {
+                meanwhile();
+                return PdfChooser::Choose(owner, printer);
+            }
+        };
+        auto chooser = std::make_unique<BusyChooser>(dir.filePath("p.pdf"), true, &asked);
+        bool tried = false;
+        chooser->meanwhile = [&] {
+            if (tried)   // a second "Печать" that got through
+                return;
+            tried = true;
+            QTest::mouseClick(w.pgc1()->tabBar(), Qt::LeftButton, {},
+                              w.pgc1()->tabBar()->tabRect(TestWindow::ChartTab).center());
+            QTest::keyClick(w.pgc1(), Qt::Key_Tab, Qt::ControlModifier);
+            if (w.pgc1()->currentIndex() != TestWindow::ResultTab)
+                taken << "tab";
+            for (QPushButton *b : {w.btnSave(), w.btnQit(), w.btnPrnR()})
+                QTest::mouseClick(b, Qt::LeftButton);
+            w.close();
+            if (!w.isVisible())
+                taken << "closed";
+        };
+        w.SetPrinterChooser(std::move(chooser));
+        MessageCatcher messages;
+        QTest::mouseClick(w.btnPrnR(), Qt::LeftButton);
+        QCOMPARE(taken, QStringList());
+        QCOMPARE(asked, 1);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.result(), 0);
+        QCOMPARE(messages.texts, QStringList());
+        QVERIFY(QFile::exists(dir.filePath("p.pdf")));
+        // Printed: the window is as it was.
+        for (QWidget *c : {static_cast<QWidget *>(w.btnSave()), static_cast<QWidget *>(w.btnQit()),
+                           static_cast<QWidget *>(w.btnPrnR())})
+            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+        QVERIFY(w.pgc1()->isTabEnabled(TestWindow::ChartTab));
+        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
+        QTest::mouseClick(w.btnQit(), Qt::LeftButton);
+        QVERIFY(!w.isVisible());
     }
 
     void printingThatFailsIsReported()

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include "windowdriver.h"
+#include "tests/common/textfits.h"
 
 #include "choice/choicescore.h"
 #include "choice/upsy.h"
@@ -71,10 +72,11 @@ QList<SeriesView> SeriesOf(QChartView *view)
     return out;
 }
 
+// An axis title as read, its lines joined by a blank.
 QString AxisTitle(QChartView *view, Qt::Alignment side)
 {
     const auto axes = view->chart()->axes(side == Qt::AlignLeft ? Qt::Vertical : Qt::Horizontal);
-    return axes.isEmpty() ? QString() : axes.first()->titleText();
+    return axes.isEmpty() ? QString() : axes.first()->titleText().replace(QStringLiteral("<br>"), QStringLiteral(" "));
 }
 
 int PointsOnCharts(TestWindow &w)
@@ -194,6 +196,41 @@ private Q_SLOTS:
             QCOMPARE(w->imgSL()->pixmap().size(), stimulus);
         else
             QCOMPARE(w->imgS0()->pixmap().size(), QSize(34, 88));
+    }
+
+    // At the window's own size every text stands whole on every tab: labels, buttons,
+    // the legend and the charts' axes, which show no stray pieces of earlier axes.
+    void textsStandWhole_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void textsStandWhole()
+    {
+        QFETCH(TestType, test);
+        auto w = MakeWindow(test);
+        // A stored test opens on its result: its charts are filled while their tab is hidden.
+        QString error;
+        QVERIFY(w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2020, 9, 1), "9:05:07",
+                                 BuildDataPsy(FixtureRun("mixed", test), test), "", error));
+        Open(*w);
+        QStringList cut;
+        for (int tab : {int(TestWindow::ResultTab), int(TestWindow::ChartTab), int(TestWindow::TestTab),
+                        int(TestWindow::ChartTab)}) {
+            w->pgc1()->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            for (const QString &text : textfits::CutTexts(w.get()))
+                if (!cut.contains(text))
+                    cut << text;
+        }
+        for (QChartView *chart : {w->chtL(), w->chtR()}) {
+            cut << textfits::CutChartTexts(chart);
+            const QString left = AxisTitle(chart, Qt::AlignLeft);
+            if (!textfits::ChartTexts(chart).join(' ').simplified().contains(left))
+                cut << chart->objectName() + ": " + left + " not shown whole";
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(" | ")));
     }
 
     void newTestOpensOnTheTestTab_data()
@@ -336,6 +373,34 @@ private Q_SLOTS:
         QCOMPARE(w.result(), int(QDialog::Rejected));
         QCOMPARE(w.calls.value(0), QString("stop"));
         QVERIFY(!w.isVisible());
+    }
+
+    // Esc is no way out of a test window: a finished run not yet saved would be lost.
+    void escapeDoesNotCloseTheWindow_data()
+    {
+        QTest::addColumn<TestType>("test");
+        QTest::newRow("choice") << TestType::Choice;
+        QTest::newRow("moving") << TestType::Moving;
+    }
+    void escapeDoesNotCloseTheWindow()
+    {
+        QFETCH(TestType, test);
+        auto w = MakeWindow(test);
+        w->PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
+        bool openAfterEsc = false;
+        QTimer::singleShot(50, w.get(), [&] {
+            w->Run() = FixtureRun("mixed", test);   // the run has ended
+            QWidget *focus = QApplication::focusWidget();
+            QTest::keyClick(focus && w->isAncestorOf(focus) ? focus : w.get(), Qt::Key_Escape);
+            QTimer::singleShot(50, w.get(), [&] {
+                openAfterEsc = w->isVisible();
+                QTest::mouseClick(w->btnSave(), Qt::LeftButton);
+            });
+        });
+        QTimer::singleShot(10000, w.get(), [&] { w->done(QDialog::Rejected); });   // never hang
+        QCOMPARE(w->exec(), int(QDialog::Accepted));
+        QVERIFY(openAfterEsc);
+        QCOMPARE(w->Result().DataPsy, BuildDataPsy(FixtureRun("mixed", test), test));
     }
 
     // A stored test that nothing scores keeps its date and conclusion; a new run drops the

@@ -19,6 +19,7 @@
 #include "app/unit1.h"
 #include "register/newentrydlg.h"
 #include "registerfixture.h"
+#include "tests/common/textfits.h"
 #include "store/common/config.h"
 #include "store/database.h"
 #include "ui_newentrydlg.h"
@@ -186,6 +187,20 @@ private Q_SLOTS:
             QVERIFY(QStringList({"м", "ж"}).contains(ui().rdbgr->model()->index(row, 1).data().toString()));
         if (!address.isNull() && !address.startsWith('/'))
             QCOMPARE(ui().ByAddress->text(), address.trimmed());
+    }
+
+    // At the window's own size the search row stands whole, with the count of a full
+    // register beside it.
+    void searchRowStandsWhole()
+    {
+        QVERIFY2(textfits::CutTexts(ui().pnl_poisk).isEmpty(), qPrintable(textfits::CutTexts(ui().pnl_poisk).join(" | ")));
+        seed();
+        fillAll();
+        QCOMPARE(ui().lbSrchd->text(), QString("Найдено 6 чел."));
+        ui().lbSrchd->setText("Найдено 100000 чел.");
+        ui().edSearch->setText("Константинопольская-Щедрина");
+        QCoreApplication::processEvents();
+        QVERIFY2(textfits::CutTexts(ui().pnl_poisk).isEmpty(), qPrintable(textfits::CutTexts(ui().pnl_poisk).join(" | ")));
     }
 
     void filterTextOfNameBirthdayAndSex()
@@ -615,6 +630,32 @@ private Q_SLOTS:
             QCOMPARE(edit->date(), QDate(2010, 5, 28));
         }
         m_dialog->reject();
+    }
+
+    // A date the operator did not touch goes back exactly as it was stored, however old;
+    // one he changed goes back as he set it.
+    void dialogKeepsUntouchedDates_data()
+    {
+        QTest::addColumn<QDate>("stored");
+        QTest::newRow("the import's missing issue date") << QDate(1111, 11, 11);
+        QTest::newRow("before any picker's first day") << QDate(50, 2, 3);
+        QTest::newRow("an ordinary date") << QDate(2010, 5, 17);
+    }
+    void dialogKeepsUntouchedDates()
+    {
+        QFETCH(QDate, stored);
+        PatientFields p;
+        p.fio = "Орлов Иван";
+        p.birthday = stored;
+        p.ruPassIssuedDate = stored;
+        m_dialog->PrepareEdit(p);
+        if (stored.year() >= 1000)   // shown as it is, not as the picker's first day
+            QCOMPARE(dlg().dtRuPassIssued->date(), stored);
+        QCOMPARE(m_dialog->Patient().birthday, stored);
+        QCOMPARE(m_dialog->Patient().ruPassIssuedDate, stored);
+        dlg().dtRuPassIssued->setDate(QDate(2015, 6, 7));
+        QCOMPARE(m_dialog->Patient().ruPassIssuedDate, QDate(2015, 6, 7));
+        QCOMPARE(m_dialog->Patient().birthday, stored);
     }
 
     void dialogValidation()

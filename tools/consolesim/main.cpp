@@ -229,8 +229,15 @@ int main(int argc, char **argv)
     // Holding the port's own end open keeps the terminal alive between the program's
     // runs (otherwise reading the master fails once the program closes the port), and
     // lets us put it in raw mode before the program opens it.
+    // Without it the master end reports a hang-up on every poll until the program opens
+    // the port, and the loop below would spin at full speed: give up instead.
     const int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-    if (holder >= 0) {
+    if (holder < 0) {
+        std::fprintf(stderr, "velmora-consolesim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+        ::close(master);
+        return 1;
+    }
+    {
         termios t{};
         if (::tcgetattr(holder, &t) == 0) {
             ::cfmakeraw(&t);
@@ -287,6 +294,11 @@ int main(int argc, char **argv)
             const ssize_t got = ::read(master, buf, sizeof buf);
             if (got > 0)
                 sim.Receive(buf, size_t(got), NowMs());
+        } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // The port's end is held open, so this is no passing state: polling again
+            // would return at once, over and over.
+            std::fprintf(stderr, "velmora-consolesim: the port %s failed\n", path.c_str());
+            break;
         }
         if (stdinOpen && (fds[1].revents & (POLLIN | POLLHUP))) {
             const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
@@ -307,8 +319,7 @@ int main(int argc, char **argv)
     }
     if (!link.empty())
         ::unlink(link.c_str());
-    if (holder >= 0)
-        ::close(holder);
+    ::close(holder);
     ::close(master);
-    return 0;
+    return g_stop ? 0 : 1;
 }
