@@ -2,6 +2,7 @@
 
 #include <QDate>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -101,6 +102,12 @@ struct Node {
     int maxLen = 0;         // texts: the longest result
     double num = 0;         // constants; STR width and decimals in offset/width
     QByteArray bytes;       // text constants and wildcard patterns (code page 1251)
+    // A "contains" pattern: the bytes that fold to its first byte (a search for them
+    // finds the places worth comparing; 0 of them: every place is compared), and whether
+    // no byte of it folds to a blank (then a match cannot reach into trailing blanks).
+    uchar firsts[2] = {0, 0};
+    quint8 firstCount = 0;
+    bool blankFree = false;
 };
 
 constexpr int MaxDepth = 64;
@@ -177,23 +184,58 @@ int TextOrder(View a, View b, const uchar *fold)
     return 0;
 }
 
-bool WildMatch(View subject, const QByteArray &pattern, quint8 mode, const uchar *fold)
+// The pattern of a Wild node somewhere in the subject. The working list's search with
+// "*" at both ends runs this over every patient, so it looks only at the places where
+// the pattern's first byte stands (memchr for each of its cases) and, when the pattern
+// holds no blank, does not first measure the subject's trailing blanks.
+bool ContainsMatch(View subject, const Node &wild, const uchar *fold)
 {
-    const uchar *pp = reinterpret_cast<const uchar *>(pattern.constData());
-    const int m = int(pattern.size());
-    const int n = TrimmedLength(subject);
-    switch (mode) {
-    case Anything:
-        return true;
-    case Prefix:
-        return m <= n && SameFolded(subject.p, pp, m, fold);
-    case Suffix:
-        return m <= n && SameFolded(subject.p + n - m, pp, m, fold);
-    case Contains:
-        for (int i = 0; i + m <= n; ++i)
-            if (SameFolded(subject.p + i, pp, m, fold))
+    const uchar *pp = reinterpret_cast<const uchar *>(wild.bytes.constData());
+    const int m = int(wild.bytes.size());
+    const int n = wild.blankFree ? subject.n : TrimmedLength(subject);
+    if (m > n)
+        return false;
+    const uchar *s = subject.p;
+    const int places = n - m + 1;
+    if (wild.firstCount == 0) {
+        for (int i = 0; i < places; ++i)
+            if (SameFolded(s + i, pp, m, fold))
                 return true;
         return false;
+    }
+    int i = 0;
+    while (i < places) {
+        const auto *a = static_cast<const uchar *>(std::memchr(s + i, wild.firsts[0], size_t(places - i)));
+        const auto *b = wild.firstCount > 1
+            ? static_cast<const uchar *>(std::memchr(s + i, wild.firsts[1], size_t(places - i)))
+            : nullptr;
+        const uchar *at = !a ? b : (!b ? a : std::min(a, b));
+        if (!at)
+            return false;
+        if (SameFolded(at + 1, pp + 1, m - 1, fold))
+            return true;
+        i = int(at - s) + 1;
+    }
+    return false;
+}
+
+bool WildMatch(View subject, const Node &wild, const uchar *fold)
+{
+    const uchar *pp = reinterpret_cast<const uchar *>(wild.bytes.constData());
+    const int m = int(wild.bytes.size());
+    switch (wild.mode) {
+    case Anything:
+        return true;
+    case Prefix: {
+        const int n = TrimmedLength(subject);
+        return m <= n && SameFolded(subject.p, pp, m, fold);
+    }
+    case Suffix: {
+        const int n = TrimmedLength(subject);
+        return m <= n && SameFolded(subject.p + n - m, pp, m, fold);
+    }
+    case Contains:
+        return ContainsMatch(subject, wild, fold);
     }
     return false;
 }
@@ -375,7 +417,7 @@ bool Expression::Program::Logical(int i, const uchar *r) const
     case Op::Not:
         return !Logical(n.kids[0], r);
     case Op::Wild:
-        return WildMatch(Text(n.kids[0], r), n.bytes, n.mode, fold) == (n.cmp == Eq);
+        return WildMatch(Text(n.kids[0], r), n, fold) == (n.cmp == Eq);
     case Op::Compare: {
         const char t = nodes[size_t(n.kids[0])].type;
         if (t == 'N') {
@@ -671,6 +713,8 @@ private:
                                            : (leading && trailing ? Contains : (leading ? Suffix : Prefix));
                 node.bytes = body;
                 node.kids = {subject};
+                if (node.mode == Contains)
+                    PrepareContains(node);
                 return Add(std::move(node));
             }
         }
@@ -678,6 +722,24 @@ private:
         node.cmp = cmp;
         node.kids = {left, right};
         return Add(std::move(node));
+    }
+
+    // What ContainsMatch needs besides the pattern; comparisons fold as the program does.
+    void PrepareContains(Node &node) const
+    {
+        const uchar *fold = m_options.caseInsensitive ? Folds().lower : Folds().identity;
+        const auto *pp = reinterpret_cast<const uchar *>(node.bytes.constData());
+        node.blankFree = true;
+        for (int i = 0; i < node.bytes.size(); ++i)
+            node.blankFree = node.blankFree && fold[pp[i]] != fold[uchar(' ')];
+        int count = 0;
+        for (int b = 0; b < 256; ++b)
+            if (fold[b] == fold[pp[0]]) {
+                if (count < 2)
+                    node.firsts[count] = uchar(b);
+                ++count;
+            }
+        node.firstCount = count <= 2 ? quint8(count) : 0;
     }
 
     bool IsWildConstant(int i) const

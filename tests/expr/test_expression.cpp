@@ -67,6 +67,14 @@ private Q_SLOTS:
         QTest::newRow("wildcard: contains") << "FIO='*ван*'" << kView << "Иванов" << "м" << "" << true;
         QTest::newRow("wildcard: contains, case ignored") << "FIO='*ВАН*'" << kView << "Иванов" << "м" << "" << true;
         QTest::newRow("wildcard: contains fails") << "FIO='*вен*'" << kView << "Иванов" << "м" << "" << false;
+        // "Contains" looks only where the pattern's first letter stands, in either case.
+        QTest::newRow("wildcard: contains after a false start") << "FIO='*ова*'" << kView << "Ковалёва Ольга" << "ж" << "" << true;
+        QTest::newRow("wildcard: contains, first letter in both cases") << "FIO='*оВ*'" << kView << "ОЛЕГ ОВЧИННИКОВ" << "м" << "" << true;
+        QTest::newRow("wildcard: contains, case kept") << "FIO='*ов*'" << kTests << "ИВАНОВ" << "м" << "" << false;
+        QTest::newRow("wildcard: contains at the field's end") << "FIO='*яя*'" << kView << QString(58, QChar(0x0430)) + "яя" << "м" << "" << true;
+        QTest::newRow("wildcard: contains with a blank, not in the padding") << "FIO='*ов *'" << kView << "Иванов" << "м" << "" << false;
+        QTest::newRow("wildcard: contains with a blank") << "FIO='*ов *'" << kView << "Иванов Иван" << "м" << "" << true;
+        QTest::newRow("wildcard: contains longer than the name") << "FIO='*Иванова*'" << kView << "Иванов" << "м" << "" << false;
         QTest::newRow("wildcard: constant on the left") << "'*нов'=FIO" << kView << "Иванов" << "м" << "" << true;
         QTest::newRow("wildcard: a lone star") << "FIO='*'" << kView << "" << "м" << "" << true;
         QTest::newRow("wildcard: negated") << "FIO<>'*ван*'" << kView << "Иванов" << "м" << "" << false;
