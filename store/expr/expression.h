@@ -26,7 +26,7 @@
 #include <memory>
 
 #include "store/dbf/layout.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 

@@ -9,7 +9,7 @@
 
 #include "store/common/text.h"
 #include "store/index/mdxkeys.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 

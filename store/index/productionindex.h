@@ -17,7 +17,7 @@
 
 #include "store/dbf/layout.h"
 #include "store/index/tagindex.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 

@@ -23,7 +23,7 @@
 
 #include "store/dbf/layout.h"
 #include "store/expr/expression.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
