@@ -87,7 +87,7 @@ Tfrm::Tfrm(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Tfr
     // is ever exchanged through it. Linux has no DDE, so nothing is published here.
 
     // Loading the window opens its tables; the creation steps follow.
-    m_db.Open();
+    m_db.Open(vel::Config().DataDir, vel::Config().AppFormatSettings);
     FormCreate();
     m_statTimer.start();
 }
@@ -270,7 +270,7 @@ void Tfrm::FormClose()
     hooks.warn = [this](const QString &caption, const QString &text) {
         QMessageBox::warning(this, caption, text);
     };
-    vel::CloseMaintenance(hooks);
+    vel::CloseMaintenance(vel::Config().DataDir, vel::Config().BackupDir, hooks);
 }
 
 // ---- settings ----
@@ -529,4 +529,4 @@ void Tfrm::dbgrd_psyKeyUp(int key)
 
 // ---- database maintenance ----
 
-void Tfrm::btFixIndicesClick() { SetStatusPanelText(0, vel::FixIndices()); }
+void Tfrm::btFixIndicesClick() { SetStatusPanelText(0, vel::FixIndices(vel::Config().DataDir)); }

@@ -1,6 +1,5 @@
 #include "store/table.h"
 
-#include "store/common/config.h"
 #include "store/common/paths.h"
 #include "store/common/text.h"
 #include "store/dbf/codec.h"
@@ -35,6 +34,7 @@ public:
     QString filterText;
     bool filtered = true;
     QString indexName;
+    QLocale locale = QLocale::system();
 
     // open state
     std::shared_ptr<TableStore> store;
@@ -394,6 +394,8 @@ void Table::setReadOnly(bool readOnly) { d->readOnly = readOnly; }
 void Table::setFieldDefs(const QVector<FieldDef> &fields) { d->fieldDefs = fields; }
 void Table::setIndexDefs(const QVector<IndexDef> &indexes) { d->indexDefs = indexes; }
 FilterOptions Table::filterOptions() const { return d->options; }
+void Table::setLocale(const QLocale &locale) { d->locale = locale; }
+QLocale Table::locale() const { return d->locale; }
 
 void Table::setFilterOptions(const FilterOptions &options)
 {
@@ -784,7 +786,7 @@ QString Table::asString(const QString &field) const
         return QString();
     switch (v.typeId()) {
     case QMetaType::QDate:
-        return Config().AppFormatSettings.toString(v.toDate(), QLocale::ShortFormat);
+        return d->locale.toString(v.toDate(), QLocale::ShortFormat);
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Double:

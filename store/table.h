@@ -16,6 +16,7 @@
 // errors and the definitions of fields, tags and filter options are the layers' shared
 // ones (store/defs/tabledefs.h). Tables are used from one thread.
 #include <QDate>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -56,6 +57,10 @@ public:
     void setIndexDefs(const QVector<IndexDef> &indexes);
     void setFilterOptions(const FilterOptions &options);
     FilterOptions filterOptions() const;
+    // The conventions asString() writes dates in (their short format); the system's until
+    // the table's owner sets the program's own. May change at any time.
+    void setLocale(const QLocale &locale);
+    QLocale locale() const;
 
     // ---- open and close ----
     void open();        // emits beforeOpen first; creates and rebuilds as configured
@@ -108,7 +113,7 @@ public:
     // Values: int (I, N without decimals), double, QString, QDate, bool; memo text for M.
     QVariant value(const QString &field) const;      // null QVariant for an empty value
     QString asString(const QString &field) const;    // text without trailing spaces; dates in
-                                                     // the short format of AppFormatSettings
+                                                     // the short format of locale()
     int asInteger(const QString &field) const;       // 0 when empty
     QDate asDate(const QString &field) const;        // invalid when empty
     bool asBoolean(const QString &field) const;
