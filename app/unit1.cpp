@@ -492,7 +492,13 @@ void Tfrm::SetUpRegister()
     m_register = std::make_unique<vel::PatientRegister>(*m_ui, m_db, std::move(window));
 }
 
-void Tfrm::SyncSelectedPatient() { m_register->SyncSelectedPatient(); }
+// Carries out the selection now; a move still waiting for the status timer is done with,
+// so that the timer does not narrow the tests again and move them back to the first one.
+void Tfrm::SyncSelectedPatient()
+{
+    m_scrollMark = 0;
+    m_register->SyncSelectedPatient();
+}
 void Tfrm::LookupTimed() { m_register->LookupTimed(); }
 void Tfrm::rdbAfterScroll() { ArmScrollMark(); }
 void Tfrm::btApplyClick() { m_register->btApplyClick(); }
