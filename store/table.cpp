@@ -94,10 +94,10 @@ public:
         candsChanges = ~uint64_t(0);
         QString name;
         int64_t value;
-        if (!filter || !NumberLookup::Recognize(filterText, &name, &value))
+        if (!filter || !NumberLookup::recognize(filterText, &name, &value))
             return;
         const int i = store->layout().indexOf(name);
-        if (i >= 0 && NumberLookup::Suits(store->layout().fields[i])) {
+        if (i >= 0 && NumberLookup::suits(store->layout().fields[i])) {
             lookupField = i;
             lookupValue = value;
         }
@@ -470,7 +470,7 @@ void Table::open()
     std::shared_ptr<TableStore> store;
     if (d->storage == Storage::Memory) {
         const RecordLayout layout = MakeLayout(d->fieldDefs, d->level, true, d->tableName);
-        store = TableStore::CreateMemory(d->tableName, layout, d->indexDefs);
+        store = TableStore::createMemory(d->tableName, layout, d->indexDefs);
     } else {
         OpenRequest request;
         request.path = d->resolvedPath();
@@ -479,7 +479,7 @@ void Table::open()
         request.level = d->level;
         request.fields = d->fieldDefs;
         request.indexes = d->indexDefs;
-        store = TableStore::OpenFile(request);
+        store = TableStore::openFile(request);
     }
     store->attach();
     d->store = store;
@@ -610,7 +610,7 @@ void Table::setIndexName(const QString &tag)
     emit afterScroll();
 }
 
-QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? QString() : d->indexName); }
+QString Table::indexName() const { return d->tag ? d->tag->Name() : (d->store ? QString() : d->indexName); }
 
 int Table::exactRecordCount()
 {

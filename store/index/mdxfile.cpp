@@ -111,7 +111,7 @@ void MdxReader::Parse()
     }
 }
 
-const MdxTagInfo *MdxReader::tag(const QString &name) const
+const MdxTagInfo *MdxReader::Tag(const QString &name) const
 {
     for (const MdxTagInfo &t : m_tags)
         if (t.name.compare(name, Qt::CaseInsensitive) == 0)

@@ -277,7 +277,7 @@ private Q_SLOTS:
             const MdxReader reader(mdx);
             reader.CheckAll();
             QList<int> out;
-            for (const MdxEntry &e : reader.Entries(*reader.tag(tag)))
+            for (const MdxEntry &e : reader.Entries(*reader.Tag(tag)))
                 out << int(e.recNo);
             return out;
         };
