@@ -88,7 +88,7 @@ Tfrm::Tfrm(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::Tfr
     // is ever exchanged through it. Linux has no DDE, so nothing is published here.
 
     // Loading the window opens its tables; the creation steps follow.
-    m_db.Open();
+    m_db.Open(vel::Config().DataDir, vel::Config().AppFormatSettings);
     FormCreate();
     m_statTimer.start();
 }
@@ -272,7 +272,7 @@ void Tfrm::FormClose()
     hooks.warn = [this](const QString &caption, const QString &text) {
         QMessageBox::warning(this, caption, text);
     };
-    vel::CloseMaintenance(hooks);
+    vel::CloseMaintenance(vel::Config().DataDir, vel::Config().BackupDir, hooks);
 }
 
 // ---- settings ----
@@ -492,9 +492,10 @@ void Tfrm::SetUpRegister()
     m_register = std::make_unique<vel::PatientRegister>(*m_ui, m_db, std::move(window));
 }
 
+// Carries out the selection now; a move still waiting for the status timer is done with,
+// so that the timer does not narrow the tests again and move them back to the first one.
 void Tfrm::SyncSelectedPatient()
 {
-    // Carried out now: the timer has nothing left to do for the moves so far.
     m_scrollMark = 0;
     m_register->SyncSelectedPatient();
 }
@@ -541,4 +542,4 @@ void Tfrm::dbgrd_psyKeyUp(int key)
 
 // ---- database maintenance ----
 
-void Tfrm::btFixIndicesClick() { SetStatusPanelText(0, vel::FixIndices()); }
+void Tfrm::btFixIndicesClick() { SetStatusPanelText(0, vel::FixIndices(vel::Config().DataDir)); }

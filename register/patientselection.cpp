@@ -18,6 +18,7 @@
 
 #include "register/addresstest.h"
 #include "register/worklistfill.h"
+#include "store/common/config.h"
 #include "store/common/mathutil.h"
 #include "store/common/text.h"
 #include "store/database.h"
@@ -63,6 +64,7 @@ void PatientRegister::SetUpGrid()
                               {QStringLiteral("BIRTHDAY"), QStringLiteral("Д/рожд.")},
                               {QStringLiteral("ADDRESS"), QStringLiteral("Адресс")}},
                              this);
+    m_model->setLocale(Config().AppFormatSettings);
     grid->setModel(m_model);
     grid->setSelectionModel(m_model->selectionModel());
     grid->setColumnWidth(0, 250);

@@ -1,7 +1,5 @@
 #include "store/database.h"
 
-#include "store/common/config.h"
-
 namespace vel {
 
 namespace {
@@ -43,21 +41,6 @@ QVector<IndexDef> PeopleIndexes(bool uniqueTags)
     };
 }
 
-// The patient tables take their folder from the configuration just before they open.
-// Defining a table again does not add a second handler.
-void FolderFromDataDir(Table &t)
-{
-    static const char kHooked[] = "velFolderFromDataDir";
-    if (!t.property(kHooked).toBool()) {
-        QObject::connect(&t, &Table::beforeOpen, &t, [&t] {
-            if (t.property(kHooked).toBool())
-                t.setFolder(Config().DataDir);
-        });
-    }
-    t.setProperty(kHooked, true);
-    t.setFolder(Config().DataDir);
-}
-
 void ResetFilter(Table &t, const QString &filter, const FilterOptions &options)
 {
     t.setFilterOptions(options);
@@ -66,9 +49,9 @@ void ResetFilter(Table &t, const QString &filter, const FilterOptions &options)
 }
 
 // dbPeople and pdb differ in access, in creating the file and in the unique tags.
-void DefinePatients(Table &t, bool view)
+void DefinePatients(Table &t, const QString &dataDir, bool view)
 {
-    FolderFromDataDir(t);
+    t.setFolder(dataDir);
     t.setTableName(QStringLiteral("patients.dbf"));
     t.setLevel(TableLevel::DBase7);
     t.setStorage(Storage::File);
@@ -82,12 +65,12 @@ void DefinePatients(Table &t, bool view)
 
 } // namespace
 
-void DefinePeopleTable(Table &t) { DefinePatients(t, false); }
-void DefinePeopleView(Table &t) { DefinePatients(t, true); }
+void DefinePeopleTable(Table &t, const QString &dataDir) { DefinePatients(t, dataDir, false); }
+void DefinePeopleView(Table &t, const QString &dataDir) { DefinePatients(t, dataDir, true); }
 
 void DefineWorkList(Table &t)
 {
-    FolderFromDataDir(t);
+    t.setFolder(QString());   // held in memory only
     t.setTableName(QStringLiteral("tabrpt"));
     t.setLevel(TableLevel::FoxPro);
     t.setStorage(Storage::Memory);
@@ -121,8 +104,6 @@ void DefineWorkList(Table &t)
 
 void DefineTestTable(Table &t)
 {
-    // The test table has no before-open event: its folder is always "data\".
-    t.setProperty("velFolderFromDataDir", false);
     t.setFolder(QStringLiteral("data\\"));
     t.setTableName(QStringLiteral("Psy.dbf"));
     t.setLevel(TableLevel::FoxPro);
@@ -151,13 +132,15 @@ QVector<IndexDef> SystemIndexDefs(const QString &fileName)
     return {};
 }
 
-void Database::Open()
+void Database::Open(const QString &dataDir, const QLocale &locale)
 {
-    DefinePeopleTable(dbPeople);
-    DefinePeopleView(pdb);
+    DefinePeopleTable(dbPeople, dataDir);
+    DefinePeopleView(pdb, dataDir);
     DefineWorkList(rdb);
     DefineTestTable(dbfpsy);
     Table *order[] = {&dbPeople, &pdb, &rdb, &dbfpsy};
+    for (Table *t : order)
+        t->setLocale(locale);
     for (Table *t : order) {
         try {
             t->open();

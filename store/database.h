@@ -1,15 +1,20 @@
 #pragma once
 // The tables the main window opens, with their fields, index tags, folders, filters and
 // opening order. The window owns one Database; every subsystem reaches the tables
-// through it.
+// through it. The patient tables live in the data folder that their owner passes in; the
+// test table always in "data\" of the home folder.
+#include <QLocale>
+
 #include "store/table.h"
 
 namespace vel {
 
 // Each Define* configures a closed Table as the system uses it (folder, name, level,
 // storage, open mode, access, field and index definitions, filter and its options).
-void DefinePeopleTable(Table &t);  // dbPeople: patients.dbf in DataDir, read-write, created when missing
-void DefinePeopleView(Table &t);   // pdb: patients.dbf in DataDir, read-only, must exist
+// dbPeople: patients.dbf in dataDir, read-write, created when missing
+void DefinePeopleTable(Table &t, const QString &dataDir);
+// pdb: patients.dbf in dataDir, read-only, must exist
+void DefinePeopleView(Table &t, const QString &dataDir);
 void DefineWorkList(Table &t);     // rdb: "tabrpt" in memory, tag F selected after open
 void DefineTestTable(Table &t);    // dbfpsy: Psy.dbf in "data\", created when missing, filter "(idx=0)"
 
@@ -23,9 +28,11 @@ struct Database {
     Table rdb;
     Table dbfpsy;
 
-    // Opens the four tables in their order (dbPeople before pdb, so that a missing
-    // patients.dbf is created before the read-only view opens it). Throws TableError.
-    void Open();
+    // Defines the four tables, the patient tables in dataDir (as the configuration writes
+    // it, "Data\\" or "/srv/data/"; relative to the home folder) and every table writing
+    // dates in `locale`, and opens them in their order (dbPeople before pdb, so that a
+    // missing patients.dbf is created before the read-only view opens it). Throws TableError.
+    void Open(const QString &dataDir, const QLocale &locale = QLocale::system());
     // Closes every table that is open, writing pending changes.
     void Close();
 };

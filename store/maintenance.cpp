@@ -1,7 +1,6 @@
 #include "store/maintenance.h"
 
 #include "store/backup/backup_archive.h"
-#include "store/common/config.h"
 #include "store/database.h"
 #include "store/common/paths.h"
 
@@ -58,9 +57,9 @@ QString entryRootOf(const QString &folder)
 
 } // namespace
 
-void CloseMaintenance(const MaintenanceHooks &hooks)
+void CloseMaintenance(const QString &dataFolder, const QString &backupFolder, const MaintenanceHooks &hooks)
 {
-    const QString dataDir = ResolvePath(Config().DataDir);
+    const QString dataDir = ResolvePath(dataFolder);
     const TestTablePlace testTable = testTablePlace();
     const QString &testDir = testTable.folder;
     const bool testTableApart = QFileInfo(testDir).isDir() && !sameFolder(testDir, dataDir);
@@ -69,7 +68,7 @@ void CloseMaintenance(const MaintenanceHooks &hooks)
     if (testTableApart)
         deleteFiles(testDir, {testTable.index});
 
-    const QString backupDir = ResolvePath(Config().BackupDir);
+    const QString backupDir = ResolvePath(backupFolder);
     if (!QFileInfo(backupDir).isDir())
         QDir().mkdir(backupDir);   // one level; a failure is reported below
 
@@ -99,10 +98,10 @@ void CloseMaintenance(const MaintenanceHooks &hooks)
     }
 }
 
-QString FixIndices()
+QString FixIndices(const QString &dataDir)
 {
     const TestTablePlace testTable = testTablePlace();
-    deleteFiles(ResolvePath(Config().DataDir), {QStringLiteral("patients.mdx")});
+    deleteFiles(ResolvePath(dataDir), {QStringLiteral("patients.mdx")});
     deleteFiles(testTable.folder, {testTable.index});
     return QStringLiteral("Индексы обновлены.");
 }

@@ -1,6 +1,5 @@
 #include "store/table.h"
 
-#include "store/common/config.h"
 #include "store/common/paths.h"
 #include "store/common/text.h"
 #include "store/dbf/codec.h"
@@ -35,6 +34,7 @@ public:
     QString filterText;
     bool filtered = true;
     QString indexName;
+    QLocale locale = QLocale::system();
 
     // open state
     std::shared_ptr<TableStore> store;
@@ -95,10 +95,10 @@ public:
         candsChanges = ~uint64_t(0);
         QString name;
         int64_t value;
-        if (!filter || !NumberLookup::Recognize(filterText, &name, &value))
+        if (!filter || !NumberLookup::recognize(filterText, &name, &value))
             return;
         const int i = store->layout().indexOf(name);
-        if (i >= 0 && NumberLookup::Suits(store->layout().fields[i])) {
+        if (i >= 0 && NumberLookup::suits(store->layout().fields[i])) {
             lookupField = i;
             lookupValue = value;
         }
@@ -155,64 +155,126 @@ public:
         return tcExact;
     }
 
+    // ---- walks: one loop over one of three orders ----
+    // An order steps through record numbers. first() and last() go to an end, next() and
+    // prior() move on by one, from(r, step) goes to the first place after (step 1) or
+    // before (step -1) the place of record r; each returns false once it runs off the end.
+    // recNo() is the record at the place.
+
+    // The candidates a lookup gave, ascending.
+    struct CandidateOrder {
+        const std::vector<int> &c;
+        int i = -1;
+        bool on() const { return i >= 0 && i < int(c.size()); }
+        bool first() { i = 0; return on(); }
+        bool last() { i = int(c.size()) - 1; return on(); }
+        bool next() { ++i; return on(); }
+        bool prior() { --i; return on(); }
+        bool from(int r, int step)
+        {
+            const auto place = std::lower_bound(c.begin(), c.end(), r);
+            i = int(place - c.begin());
+            if (step < 0)
+                --i;
+            else if (place != c.end() && *place == r)
+                ++i;
+            return on();
+        }
+        int recNo() const { return c[size_t(i)]; }
+    };
+
+    // Record order: 1 to the record count.
+    struct RecordOrder {
+        int count;
+        int r = 0;
+        bool on() const { return r >= 1 && r <= count; }
+        bool first() { r = 1; return on(); }
+        bool last() { r = count; return on(); }
+        bool next() { ++r; return on(); }
+        bool prior() { --r; return on(); }
+        bool from(int rec, int step) { r = rec + step; return on(); }
+        int recNo() const { return r; }
+    };
+
+    // The selected tag, its place held in `c`. From the current record through the table's
+    // own cursor tc, the place already found is used again.
+    struct TagOrder {
+        TableImpl &t;
+        TagCursor &c;
+        bool first() { t.store->prepareTags(); return t.tag->First(c); }
+        bool last() { t.store->prepareTags(); return t.tag->Last(c); }
+        bool next() { return t.tag->Next(c); }
+        bool prior() { return t.tag->Prior(c); }
+        bool from(int r, int step)
+        {
+            bool exact;   // c is on r itself, not on the entry after its place
+            if (&c == &t.tc && r == t.recNo) {
+                if (!t.tagPlaced())
+                    t.placeTag();
+                exact = t.tcExact;
+            } else {
+                t.store->prepareTags();
+                exact = t.tag->Locate(c, quint32(r), t.store->record(r));
+            }
+            if (step > 0)
+                return exact ? t.tag->Next(c) : c.recNo() != 0;
+            return t.tag->Prior(c);
+        }
+        int recNo() const { return int(c.recNo()); }
+    };
+
+    // Calls f(order) with the order walks follow now: the lookup's candidates, the selected
+    // tag (its place kept in `cursor`) or record order.
+    template <typename F>
+    auto withOrder(TagCursor &cursor, F f)
+    {
+        if (const std::vector<int> *c = candidates()) {
+            CandidateOrder o{*c};
+            return f(o);
+        }
+        if (tag) {
+            TagOrder o{*this, cursor};
+            return f(o);
+        }
+        RecordOrder o{store->count()};
+        return f(o);
+    }
+
+    // The one loop: from the place where `on` left the order, on in the direction of step,
+    // f(recNo) for each visible record until f returns false.
+    template <typename Order, typename F>
+    void walk(Order &o, bool on, int step, F f)
+    {
+        for (; on; on = step > 0 ? o.next() : o.prior())
+            if (visible(o.recNo()) && !f(o.recNo()))
+                return;
+    }
+
+    template <typename Order>
+    int firstVisible(Order &o, bool on, int step)
+    {
+        int found = 0;
+        walk(o, on, step, [&found](int r) {
+            found = r;
+            return false;
+        });
+        return found;
+    }
+
     // The first (step 1) or last (step -1) visible record; 0 when there is none.
     int findEnd(int step)
     {
-        if (const std::vector<int> *c = candidates()) {
-            const int n = int(c->size());
-            for (int i = step > 0 ? 0 : n - 1; i >= 0 && i < n; i += step)
-                if (visible((*c)[size_t(i)]))
-                    return (*c)[size_t(i)];
-            return 0;
-        }
-        if (!tag) {
-            const int n = store->count();
-            for (int r = step > 0 ? 1 : n; r >= 1 && r <= n; r += step)
-                if (visible(r))
-                    return r;
-            return 0;
-        }
-        store->prepareTags();
-        bool on = step > 0 ? tag->First(tc) : tag->Last(tc);
-        while (on && !visible(int(tc.recNo())))
-            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
-        tcValid = false;
-        return on ? int(tc.recNo()) : 0;
+        const int r = withOrder(tc, [&](auto &o) { return firstVisible(o, step > 0 ? o.first() : o.last(), step); });
+        tcValid = false;   // tc moved off the current record
+        return r;
     }
 
     // The visible record after (step 1) or before (step -1) the current one's place.
     int findStep(int step)
     {
-        if (const std::vector<int> *c = candidates()) {
-            const auto at = std::lower_bound(c->begin(), c->end(), recNo);
-            int i = int(at - c->begin());
-            if (step > 0 && at != c->end() && *at == recNo)
-                ++i;
-            else if (step < 0)
-                --i;
-            for (const int n = int(c->size()); i >= 0 && i < n; i += step)
-                if (visible((*c)[size_t(i)]))
-                    return (*c)[size_t(i)];
-            return 0;
-        }
-        if (!tag) {
-            const int n = store->count();
-            for (int r = recNo + step; r >= 1 && r <= n; r += step)
-                if (visible(r))
-                    return r;
-            return 0;
-        }
-        if (!tagPlaced())
-            placeTag();
-        bool on;
-        if (step > 0)
-            on = tcExact ? tag->Next(tc) : tc.recNo() != 0;
-        else
-            on = tag->Prior(tc);
-        while (on && !visible(int(tc.recNo())))
-            on = step > 0 ? tag->Next(tc) : tag->Prior(tc);
+        const int r = withOrder(tc, [&](auto &o) { return firstVisible(o, o.from(recNo, step), step); });
         tcValid = false;
-        return on ? int(tc.recNo()) : 0;
+        return r;
     }
 
     // Calls f(recNo) for each visible record, in the order of the selected tag.
@@ -222,22 +284,13 @@ public:
         if (!store)
             return;
         store->noticeChanges(false);
-        if (const std::vector<int> *c = candidates()) {
-            for (int r : *c)
-                if (visible(r))
-                    f(r);
-        } else if (tag) {
-            store->prepareTags();
-            TagCursor c;
-            for (bool on = tag->First(c); on; on = tag->Next(c))
-                if (visible(int(c.recNo())))
-                    f(int(c.recNo()));
-        } else {
-            const int count = store->count();
-            for (int r = 1; r <= count; ++r)
-                if (visible(r))
-                    f(r);
-        }
+        TagCursor cursor;   // the current record's place in tc stays as it is
+        withOrder(cursor, [&](auto &o) {
+            walk(o, o.first(), 1, [&f](int r) {
+                f(r);
+                return true;
+            });
+        });
     }
 
     // ---- moves ----
@@ -395,6 +448,8 @@ void Table::setReadOnly(bool readOnly) { d->readOnly = readOnly; }
 void Table::setFieldDefs(const QVector<FieldDef> &fields) { d->fieldDefs = fields; }
 void Table::setIndexDefs(const QVector<IndexDef> &indexes) { d->indexDefs = indexes; }
 FilterOptions Table::filterOptions() const { return d->options; }
+void Table::setLocale(const QLocale &locale) { d->locale = locale; }
+QLocale Table::locale() const { return d->locale; }
 
 void Table::setFilterOptions(const FilterOptions &options)
 {
@@ -416,7 +471,7 @@ void Table::open()
     std::shared_ptr<TableStore> store;
     if (d->storage == Storage::Memory) {
         const RecordLayout layout = MakeLayout(d->fieldDefs, d->level, true, d->tableName);
-        store = TableStore::CreateMemory(d->tableName, layout, d->indexDefs);
+        store = TableStore::createMemory(d->tableName, layout, d->indexDefs);
     } else {
         OpenRequest request;
         request.path = d->resolvedPath();
@@ -425,7 +480,7 @@ void Table::open()
         request.level = d->level;
         request.fields = d->fieldDefs;
         request.indexes = d->indexDefs;
-        store = TableStore::OpenFile(request);
+        store = TableStore::openFile(request);
     }
     store->attach();
     d->store = store;
@@ -558,7 +613,7 @@ void Table::setIndexName(const QString &tag)
     emit afterScroll();
 }
 
-QString Table::indexName() const { return d->tag ? d->tag->name() : (d->store ? QString() : d->indexName); }
+QString Table::indexName() const { return d->tag ? d->tag->Name() : (d->store ? QString() : d->indexName); }
 
 int Table::exactRecordCount()
 {
@@ -803,7 +858,7 @@ QString Table::asString(const QString &field) const
         return QString();
     switch (v.typeId()) {
     case QMetaType::QDate:
-        return Config().AppFormatSettings.toString(v.toDate(), QLocale::ShortFormat);
+        return d->locale.toString(v.toDate(), QLocale::ShortFormat);
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Double:

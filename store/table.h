@@ -12,67 +12,27 @@
 //
 // Errors are thrown as vel::TableError with a message (in Russian, for the operator) that
 // names the file and what is wrong; a filter the parser cannot read throws
-// vel::ExpressionError when it is set. A failed call leaves the table as it was.
-// Tables are used from one thread.
+// vel::ExpressionError when it is set. A failed call leaves the table as it was. Those
+// errors and the definitions of fields, tags and filter options are the layers' shared
+// ones (store/defs/tabledefs.h). Tables are used from one thread.
 #include <QDate>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 
 #include <memory>
-#include <stdexcept>
+
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
-class TableError : public std::runtime_error {
-public:
-    explicit TableError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-private:
-    QString m_message;
-};
-
-class ExpressionError : public TableError {
-public:
-    // `text` is the expression, `position` the 0-based place where reading failed.
-    ExpressionError(const QString &message, const QString &text, int position)
-        : TableError(message), m_text(text), m_position(position) {}
-    QString text() const { return m_text; }
-    int position() const { return m_position; }
-private:
-    QString m_text;
-    int m_position;
-};
-
-enum class TableLevel { DBase3 = 3, DBase4 = 4, DBase7 = 7, FoxPro = 25 };
 enum class Storage { File, Memory };
 enum class OpenMode {
     Normal,          // the file must exist
     Create,          // created from the definitions when missing
     Temporary,       // memory only: created empty at every open, gone at close
-};
-
-// Field type codes are the dBASE ones: 'C' text, 'D' date, 'I' long integer (4 bytes),
-// 'N' numeric, 'M' memo, 'L' logical. 'S' (small integer) is for in-memory tables.
-struct FieldDef {
-    QString name;
-    char type = 'C';
-    int width = 0;       // characters or bytes; 0 takes the type's fixed width
-    int decimals = 0;
-};
-
-struct IndexDef {
-    QString tag;
-    QString expression;
-    bool unique = false;           // dBASE "unique": only the first record of each key
-    bool caseInsensitive = false;  // keys compared without regard to letter case
-};
-
-struct FilterOptions {
-    bool caseInsensitive = false;  // text comparisons ignore the case of 1251 letters
-    bool partialCompare = false;   // '*' at either end of a text constant is a wildcard
 };
 
 class TableImpl;
@@ -97,6 +57,10 @@ public:
     void setIndexDefs(const QVector<IndexDef> &indexes);
     void setFilterOptions(const FilterOptions &options);
     FilterOptions filterOptions() const;
+    // The conventions asString() writes dates in (their short format); the system's until
+    // the table's owner sets the program's own. May change at any time.
+    void setLocale(const QLocale &locale);
+    QLocale locale() const;
 
     // ---- open and close ----
     void open();        // emits beforeOpen first; creates and rebuilds as configured
@@ -154,7 +118,7 @@ public:
     // Values: int (I, N without decimals), double, QString, QDate, bool; memo text for M.
     QVariant value(const QString &field) const;      // null QVariant for an empty value
     QString asString(const QString &field) const;    // text without trailing spaces; dates in
-                                                     // the short format of AppFormatSettings
+                                                     // the short format of locale()
     int asInteger(const QString &field) const;       // 0 when empty
     QDate asDate(const QString &field) const;        // invalid when empty
     bool asBoolean(const QString &field) const;

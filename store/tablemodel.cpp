@@ -1,7 +1,5 @@
 #include "store/tablemodel.h"
 
-#include "store/common/config.h"
-
 namespace vel {
 
 TableModel::TableModel(Table &table, const QVector<GridColumn> &columns, QObject *parent)
@@ -34,7 +32,7 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (v.typeId() == QMetaType::QDate)
-            return Config().AppFormatSettings.toString(v.toDate(), QLocale::ShortFormat);
+            return m_locale.toString(v.toDate(), QLocale::ShortFormat);
         return v;
     case Qt::TextAlignmentRole:
         if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double)
@@ -62,6 +60,13 @@ int TableModel::rowOf(int recNo) const
 QVariant TableModel::valueAt(int row, const QString &field) const
 {
     return m_table.valueAt(recNoAt(row), m_table.fieldIndex(field));
+}
+
+void TableModel::setLocale(const QLocale &locale)
+{
+    m_locale = locale;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, int(m_columns.size()) - 1), {Qt::DisplayRole});
 }
 
 void TableModel::setSuspended(bool on)

@@ -11,9 +11,11 @@
 // the rows stay as they were; resuming reads them again once.
 //
 // Values are read by record number and never move the table's cursor, so painting the
-// grid does not disturb the table's current record.
+// grid does not disturb the table's current record. Dates show in the short format of the
+// model's locale: the system's until the model's owner sets the program's own.
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QVector>
 
 #include "store/table.h"
@@ -46,6 +48,9 @@ public:
     // A field of the record shown in a row, as Table::value gives it.
     QVariant valueAt(int row, const QString &field) const;
 
+    void setLocale(const QLocale &locale);
+    QLocale locale() const { return m_locale; }
+
     void setSuspended(bool on);
     bool suspended() const { return m_suspended; }
     // Reads the rows again now and shows the table's current record.
@@ -71,6 +76,7 @@ private:
     QVector<int> m_rows;            // record numbers, in the table's order
     QVector<int> m_rowOfRecord;     // by record number; -1 when not shown
     QItemSelectionModel m_selection;
+    QLocale m_locale = QLocale::system();
     Look m_seen;
     bool m_suspended = false;
     bool m_following = false;       // the grid is being moved to the table's record

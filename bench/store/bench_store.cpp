@@ -3,7 +3,6 @@
 // Prints each figure with its target and, for the working-list filter, the ratio to
 // SQLite running the same selection over the same rows.
 #include "bench/common/benchutil.h"
-#include "store/common/config.h"
 #include "store/database.h"
 #include "tools/gendata/gendata.h"
 
@@ -44,14 +43,13 @@ int main(int argc, char **argv)
         QDir(folder).removeRecursively();
         GenerateData({folder, kPatients, kTests, 20240601});
     }
-    MutableConfig().DataDir = folder + QLatin1Char('/');
 
     // ---- opening with the index files missing: every tag is built from the records ----
     for (const char *name : {"patients.mdx", "Psy.mdx"})
         QFile::remove(folder + QLatin1Char('/') + QString::fromLatin1(name));
     Table dbPeople, pdb, dbfpsy;
-    DefinePeopleTable(dbPeople);
-    DefinePeopleView(pdb);
+    DefinePeopleTable(dbPeople, folder);
+    DefinePeopleView(pdb, folder);
     DefineTestTable(dbfpsy);
     dbfpsy.setFolder(folder);
     QElapsedTimer timer;

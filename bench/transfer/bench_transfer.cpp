@@ -82,10 +82,8 @@ int main(int argc, char **argv)
         QFile::copy(source + QLatin1Char('/') + name, (tests ? QStringLiteral("data/") : QStringLiteral("Data/")) + name);
     }
     QFile::copy(QStringLiteral(VELMORA_SOURCE_DEFAULTS), QStringLiteral("Defaults/IMPORT.PTN"));
-    MutableConfig().DataDir = QStringLiteral("Data/");
-
     Database db;
-    db.Open();
+    db.Open(QStringLiteral("Data/"));
     std::printf("register: %d patients, %d tests\n", db.dbPeople.physicalRecordCount(), db.dbfpsy.physicalRecordCount());
 
     // The export first, on the register as generated.

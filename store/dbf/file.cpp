@@ -1,7 +1,7 @@
 #include "store/dbf/file.h"
 
 #include "store/common/clock.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 #include <QFile>
 

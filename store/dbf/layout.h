@@ -16,7 +16,7 @@
 //   M  memo block number: dBASE III/IV and dBASE 7 .dbt: 10 ASCII digits right-aligned
 //      (spaces when empty); FoxPro .fpt: 4 bytes little-endian (0 when empty) or 10 ASCII
 //      digits when the field is 10 wide.
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 #include <QString>
 #include <QVector>

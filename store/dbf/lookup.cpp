@@ -24,13 +24,13 @@ void EraseSorted(std::vector<int> &v, int recNo)
 
 } // namespace
 
-bool NumberLookup::Suits(const FieldLayout &field)
+bool NumberLookup::suits(const FieldLayout &field)
 {
     return ((field.type == 'N' || field.type == 'F') && field.decimals == 0 && field.width <= 15)
            || ((field.type == 'I' || field.type == '+') && field.width == 4);
 }
 
-bool NumberLookup::Recognize(const QString &filter, QString *field, int64_t *value)
+bool NumberLookup::recognize(const QString &filter, QString *field, int64_t *value)
 {
     static const QRegularExpression form(
         QStringLiteral("^\\s*((?:\\(\\s*)*)([A-Za-z_][A-Za-z0-9_]*)\\s*=\\s*(-?[0-9]{1,15})\\s*((?:\\)\\s*)*)$"));

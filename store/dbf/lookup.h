@@ -30,9 +30,9 @@ public:
 
     // The field and value of a filter that is one comparison "FIELD = whole number",
     // in any number of parentheses; false for every other filter.
-    static bool Recognize(const QString &filter, QString *field, int64_t *value);
+    static bool recognize(const QString &filter, QString *field, int64_t *value);
     // Whether a field can have a lookup.
-    static bool Suits(const FieldLayout &field);
+    static bool suits(const FieldLayout &field);
 
 private:
     bool plain(const uchar *record, int64_t *value) const;

@@ -57,7 +57,7 @@ QSet<QString> IndexedFields(const QVector<IndexDef> &defs, const RecordLayout &l
 
 } // namespace
 
-std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
+std::shared_ptr<TableStore> TableStore::openFile(const OpenRequest &request)
 {
     if (QFileInfo::exists(request.path)) {
         const auto found = Registry().value(RegistryKey(request.path)).lock();
@@ -74,12 +74,12 @@ std::shared_ptr<TableStore> TableStore::OpenFile(const OpenRequest &request)
         }
     }
     std::shared_ptr<TableStore> store(new TableStore);
-    store->openFile(request);
+    store->openOrCreate(request);
     Registry().insert(RegistryKey(store->m_path), store);
     return store;
 }
 
-std::shared_ptr<TableStore> TableStore::CreateMemory(const QString &name, const RecordLayout &layout,
+std::shared_ptr<TableStore> TableStore::createMemory(const QString &name, const RecordLayout &layout,
                                                      const QVector<IndexDef> &indexes)
 {
     std::shared_ptr<TableStore> store(new TableStore);
@@ -113,7 +113,7 @@ void TableStore::ensureWritable() const
         FailFile(m_path, QStringLiteral("таблица открыта только для чтения"));
 }
 
-void TableStore::openFile(const OpenRequest &request)
+void TableStore::openOrCreate(const OpenRequest &request)
 {
     m_path = request.path;
     if (!QFileInfo::exists(m_path)) {
@@ -243,25 +243,25 @@ void TableStore::loadRecords(bool initial)
     // The tags in memory follow at once; the index file is built anew before this process
     // writes again.
     bool changed = newCount != m_count;
-    const int tags = m_index.tagCount();
+    const int tags = m_index.TagCount();
     if (newCount < m_count) {
         m_records = std::move(records);
         m_count = newCount;
         for (int t = 0; t < tags; ++t)
-            m_index.tagAt(t).Build(quint32(m_count), source());
+            m_index.TagAt(t).Build(quint32(m_count), source());
         lookupsRebuild();
     } else {
         for (int r = 1; r <= m_count; ++r) {
             if (std::memcmp(at(m_records, r, rl), at(records, r, rl), size_t(rl)) != 0) {
                 for (int t = 0; t < tags; ++t)
-                    m_index.tagAt(t).Update(quint32(r), at(m_records, r, rl), at(records, r, rl));
+                    m_index.TagAt(t).Update(quint32(r), at(m_records, r, rl), at(records, r, rl));
                 lookupsChange(r, at(m_records, r, rl), at(records, r, rl));
                 changed = true;
             }
         }
         for (int r = m_count + 1; r <= newCount; ++r) {
             for (int t = 0; t < tags; ++t)
-                m_index.tagAt(t).Insert(quint32(r), at(records, r, rl));
+                m_index.TagAt(t).Insert(quint32(r), at(records, r, rl));
             lookupsInsert(r, at(records, r, rl));
         }
         m_records = std::move(records);
@@ -307,8 +307,8 @@ void TableStore::rereadRecord(int recNo)
     uchar *mine = m_records.data() + size_t(recNo - 1) * size_t(rl);
     if (std::memcmp(mine, buf.data(), size_t(rl)) == 0)
         return;
-    for (int t = 0; t < m_index.tagCount(); ++t)
-        m_index.tagAt(t).Update(quint32(recNo), mine, buf.data());
+    for (int t = 0; t < m_index.TagCount(); ++t)
+        m_index.TagAt(t).Update(quint32(recNo), mine, buf.data());
     lookupsChange(recNo, mine, buf.data());
     std::memcpy(mine, buf.data(), size_t(rl));
     ++m_changes;
@@ -420,7 +420,7 @@ int TableStore::append(QByteArray record, const MemoEdits &memos)
         ++m_count;
         // A fill of the working list appends many records before anyone walks a tag:
         // the tags are built once when one is walked next.
-        m_tagsBehind = m_index.tagCount() > 0;
+        m_tagsBehind = m_index.TagCount() > 0;
         lookupsInsert(m_count, this->record(m_count));
         ++m_changes;
         return m_count;
@@ -514,8 +514,8 @@ QByteArray TableStore::memo(int field, const uchar *rec) const
 QStringList TableStore::tagNames()
 {
     QStringList names;
-    for (int t = 0; t < m_index.tagCount(); ++t)
-        names << m_index.tagAt(t).name();
+    for (int t = 0; t < m_index.TagCount(); ++t)
+        names << m_index.TagAt(t).Name();
     return names;
 }
 
@@ -523,7 +523,7 @@ void TableStore::addTags(const QVector<IndexDef> &defs)
 {
     bool added = false;
     for (const IndexDef &def : defs) {
-        if (m_index.tag(def.tag))
+        if (m_index.Tag(def.tag))
             continue;
         bool known = false;
         for (const IndexDef &d : m_indexDefs)
@@ -533,7 +533,7 @@ void TableStore::addTags(const QVector<IndexDef> &defs)
             added = true;
         }
     }
-    if (m_index.isOpen() && !added && !(m_indexStale && !m_indexFile && m_file.writable()))
+    if (m_index.IsOpen() && !added && !(m_indexStale && !m_indexFile && m_file.writable()))
         return;
     if (isMemory() || !m_file.writable()) {
         buildIndex();
@@ -588,8 +588,8 @@ void TableStore::buildIndex()
 
 void TableStore::catchUpTags()
 {
-    for (int t = 0; t < m_index.tagCount(); ++t)
-        m_index.tagAt(t).Build(quint32(m_count), source());
+    for (int t = 0; t < m_index.TagCount(); ++t)
+        m_index.TagAt(t).Build(quint32(m_count), source());
     m_tagsBehind = false;
 }
 
@@ -621,7 +621,7 @@ void TableStore::indexUpdate(int recNo, const uchar *before, const uchar *after)
 
 const NumberLookup *TableStore::lookup(int field)
 {
-    if (field < 0 || field >= m_layout.fields.size() || !NumberLookup::Suits(m_layout.fields[field]))
+    if (field < 0 || field >= m_layout.fields.size() || !NumberLookup::suits(m_layout.fields[field]))
         return nullptr;
     if (m_lookups.empty())
         m_lookups.resize(size_t(m_layout.fields.size()));

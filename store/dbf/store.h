@@ -45,8 +45,8 @@ using MemoEdits = QHash<int, QByteArray>;
 class TableStore {
 public:
     // The store of a file, shared with the other Tables of this process open on it.
-    static std::shared_ptr<TableStore> OpenFile(const OpenRequest &request);
-    static std::shared_ptr<TableStore> CreateMemory(const QString &name, const RecordLayout &layout,
+    static std::shared_ptr<TableStore> openFile(const OpenRequest &request);
+    static std::shared_ptr<TableStore> createMemory(const QString &name, const RecordLayout &layout,
                                                     const QVector<IndexDef> &indexes);
     ~TableStore();
     TableStore(const TableStore &) = delete;
@@ -87,7 +87,7 @@ public:
     QByteArray memo(int field, const uchar *record) const;
 
     // Index tags, kept current with the records; nullptr when the table has no such tag.
-    TagIndex *tag(const QString &name) { return m_index.tag(name); }
+    TagIndex *tag(const QString &name) { return m_index.Tag(name); }
     // A memory table's tags follow a run of appends only when they are walked next: call
     // this before walking a tag.
     void prepareTags()
@@ -103,7 +103,7 @@ public:
     const NumberLookup *lookup(int field);
 
     // What building the index found worth telling (tags of another program not kept).
-    QStringList indexNotes() const { return m_index.notes(); }
+    QStringList indexNotes() const { return m_index.Notes(); }
 
     // Called by each Table that opens or closes this store; the last close writes the
     // production index when it changed and closes the files.
@@ -112,7 +112,7 @@ public:
 
 private:
     TableStore() = default;
-    void openFile(const OpenRequest &request);
+    void openOrCreate(const OpenRequest &request);
     void createFile(const OpenRequest &request);
     void loadRecords(bool initial);
     void buildIndex();

@@ -19,6 +19,9 @@
 // Evaluation reads only the bytes of the fields the expression names, inside the
 // layout's record length, and allocates nothing for Test() and KeyInto(). An Expression
 // is not reentrant: it keeps its intermediate texts in buffers of its own.
+//
+// The parser (parser.cpp) compiles the text into a program of nodes (program.h); the
+// evaluator (evaluator.cpp) runs it.
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -26,7 +29,7 @@
 #include <memory>
 
 #include "store/dbf/layout.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
@@ -48,9 +51,9 @@ public:
     static Expression IndexKey(const QString &text, const RecordLayout &layout,
                                bool caseInsensitive = false);
 
-    QString text() const;
+    QString Text() const;
     // 'C' text, 'N' number, 'D' date, 'L' condition.
-    char type() const;
+    char Type() const;
 
     // The condition on one record (recordLength bytes). False for a non-condition.
     bool Test(const uchar *record) const;

@@ -9,7 +9,7 @@
 
 #include "store/common/text.h"
 #include "store/index/mdxkeys.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
@@ -111,7 +111,7 @@ void MdxReader::Parse()
     }
 }
 
-const MdxTagInfo *MdxReader::tag(const QString &name) const
+const MdxTagInfo *MdxReader::Tag(const QString &name) const
 {
     for (const MdxTagInfo &t : m_tags)
         if (t.name.compare(name, Qt::CaseInsensitive) == 0)

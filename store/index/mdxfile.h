@@ -71,10 +71,10 @@ public:
     explicit MdxReader(const QString &path);                 // throws TableError
     MdxReader(const QByteArray &bytes, const QString &name); // throws TableError
 
-    int blockSize() const { return m_blockSize; }
-    quint32 pageCount() const { return m_pageCount; }
-    const QVector<MdxTagInfo> &tags() const { return m_tags; }
-    const MdxTagInfo *tag(const QString &name) const;   // by name, case-insensitive
+    int BlockSize() const { return m_blockSize; }
+    quint32 PageCount() const { return m_pageCount; }
+    const QVector<MdxTagInfo> &Tags() const { return m_tags; }
+    const MdxTagInfo *Tag(const QString &name) const;   // by name, case-insensitive
 
     MdxNode ReadNode(const MdxTagInfo &tag, quint32 page) const;
     // The leaf entries of a tag in B-tree order. Checks on the way that every block lies in

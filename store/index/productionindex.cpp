@@ -59,7 +59,7 @@ void ProductionIndex::Open(const QString &mdxPath, const QString &tableName, con
     if (withFile && QFile::exists(mdxPath)) {
         try {
             const MdxReader old(mdxPath);
-            for (const MdxTagInfo &t : old.tags()) {
+            for (const MdxTagInfo &t : old.Tags()) {
                 bool defined = false;
                 for (const IndexDef &d : defs)
                     defined = defined || d.tag.compare(t.name, Qt::CaseInsensitive) == 0;
@@ -87,7 +87,7 @@ void ProductionIndex::Open(const QString &mdxPath, const QString &tableName, con
             const QString name = QFileInfo(mdxPath).fileName();
             if (d.tag.isEmpty() || d.tag.size() > mdx::kMaxTagName || ToCp1251(d.tag).size() != d.tag.size())
                 throw TableError(QStringLiteral("Имя тега \"%1\" не годится для файла %2.").arg(d.tag, name));
-            if (MdxKeyLength(tag->keyType(), tag->keyLength()) > mdx::kMaxKeyLength
+            if (MdxKeyLength(tag->KeyType(), tag->KeyLength()) > mdx::kMaxKeyLength
                 || ToCp1251(StoredExpression(d)).size() >= mdx::kMaxExpression)
                 throw TableError(QStringLiteral("Ключ тега %1 слишком длинный для файла %2.").arg(d.tag, name));
         }
@@ -141,7 +141,7 @@ QVector<IndexDef> ProductionIndex::DefinitionsInFile(const QString &mdxPath, con
     try {
         const MdxReader file(mdxPath);
         for (IndexDef &d : out) {
-            if (const MdxTagInfo *t = file.tag(d.tag); t && !d.caseInsensitive) {
+            if (const MdxTagInfo *t = file.Tag(d.tag); t && !d.caseInsensitive) {
                 d.expression = t->expression;
                 d.unique = t->unique;
             }
@@ -152,10 +152,10 @@ QVector<IndexDef> ProductionIndex::DefinitionsInFile(const QString &mdxPath, con
     return out;
 }
 
-TagIndex *ProductionIndex::tag(const QString &name)
+TagIndex *ProductionIndex::Tag(const QString &name)
 {
     for (auto &t : m_tags)
-        if (t->name().compare(name, Qt::CaseInsensitive) == 0)
+        if (t->Name().compare(name, Qt::CaseInsensitive) == 0)
             return t.get();
     return nullptr;
 }
@@ -248,10 +248,10 @@ QByteArray ProductionIndex::FileHeader() const
 
     std::vector<int> less(m_tags.size(), 0), greater(m_tags.size(), 0), parent(m_tags.size(), 0);
     for (size_t i = 1; i < m_tags.size(); ++i) {
-        const QString n = m_tags[i]->name().toUpper();
+        const QString n = m_tags[i]->Name().toUpper();
         size_t at = 0;
         for (;;) {
-            std::vector<int> &side = n < m_tags[at]->name().toUpper() ? less : greater;
+            std::vector<int> &side = n < m_tags[at]->Name().toUpper() ? less : greater;
             if (side[at] == 0) {
                 side[at] = int(i) + 1;
                 parent[i] = int(at) + 1;
@@ -263,14 +263,14 @@ QByteArray ProductionIndex::FileHeader() const
     for (size_t i = 0; i < m_tags.size(); ++i) {
         uchar *e = b + mdx::kTagTable + i * mdx::kTagEntry;
         qToLittleEndian(m_tagHeaderPages[i], e);
-        const QByteArray tagName = m_tags[i]->name().toUpper().toLatin1();
+        const QByteArray tagName = m_tags[i]->Name().toUpper().toLatin1();
         std::memcpy(e + 4, tagName.constData(), size_t(tagName.size()));
         e[15] = 0x10;
         e[16] = uchar(less[i]);
         e[17] = uchar(greater[i]);
         e[18] = uchar(parent[i]);
         e[19] = 0x02;
-        e[20] = uchar(m_tags[i]->keyType());
+        e[20] = uchar(m_tags[i]->KeyType());
     }
     return bytes;
 }
@@ -279,32 +279,32 @@ QByteArray ProductionIndex::TagHeader(const TagIndex &tag) const
 {
     QByteArray bytes(kBlockSize, '\0');
     uchar *h = reinterpret_cast<uchar *>(bytes.data());
-    const char type = tag.keyType();
-    const int keyLength = MdxKeyLength(type, tag.keyLength());
+    const char type = tag.KeyType();
+    const int keyLength = MdxKeyLength(type, tag.KeyLength());
     const int item = (keyLength + 4 + 3) / 4 * 4;
     size_t index = 0;
     while (m_tags[index].get() != &tag)
         ++index;
     qToLittleEndian(tag.RootPage(), h);
     qToLittleEndian(quint32(tag.NodeCount() * kBlockPages), h + 4);
-    h[8] = uchar(0x10 | (tag.unique() ? 0x40 : 0));
+    h[8] = uchar(0x10 | (tag.Unique() ? 0x40 : 0));
     h[9] = uchar(type);
     h[11] = 0x1B;
     qToLittleEndian(qint16(keyLength), h + 12);
-    qToLittleEndian(qint16(tag.keysPerNode()), h + 14);
+    qToLittleEndian(qint16(tag.KeysPerNode()), h + 14);
     qToLittleEndian(qint16(type == 'D' ? 1 : 0), h + 16);
     qToLittleEndian(qint16(item), h + 18);
     h[20] = m_serial[index];
-    h[23] = tag.unique() ? 1 : 0;
-    const QByteArray expression = ToCp1251(StoredExpression(tag.definition()));
+    h[23] = tag.Unique() ? 1 : 0;
+    const QByteArray expression = ToCp1251(StoredExpression(tag.Definition()));
     std::memcpy(h + mdx::kTagExpression, expression.constData(), size_t(expression.size()));
-    h[mdx::kTagHasKeys] = tag.count() > 0 ? 1 : 0;
+    h[mdx::kTagHasKeys] = tag.Count() > 0 ? 1 : 0;
     qToLittleEndian(tag.FirstLeafPage(), h + mdx::kTagFirstLeaf);
     qToLittleEndian(tag.LastLeafPage(), h + mdx::kTagLastLeaf);
     PutDate(h + 257, QDate::currentDate());
     // A key of one field alone is marked as such.
-    bool oneField = !tag.definition().caseInsensitive;
-    for (const QChar c : tag.definition().expression.trimmed())
+    bool oneField = !tag.Definition().caseInsensitive;
+    for (const QChar c : tag.Definition().expression.trimmed())
         oneField = oneField && (c.isLetterOrNumber() || c == QLatin1Char('_'));
     h[480] = oneField ? 1 : 0;
     return bytes;

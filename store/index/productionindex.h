@@ -17,7 +17,7 @@
 
 #include "store/dbf/layout.h"
 #include "store/index/tagindex.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
@@ -40,15 +40,15 @@ public:
     // in memory) orders records as the tags the first one made. A missing or garbled file
     // leaves `defs` as they are.
     static QVector<IndexDef> DefinitionsInFile(const QString &mdxPath, const QVector<IndexDef> &defs);
-    bool isOpen() const { return m_open; }
-    QString filePath() const { return m_path; }
+    bool IsOpen() const { return m_open; }
+    QString FilePath() const { return m_path; }
     // What Open() found worth telling: a garbled file replaced, a tag of the old file that
     // could not be kept.
-    QStringList notes() const { return m_notes; }
+    QStringList Notes() const { return m_notes; }
 
-    int tagCount() const { return int(m_tags.size()); }
-    TagIndex &tagAt(int i) { return *m_tags[size_t(i)]; }
-    TagIndex *tag(const QString &name);   // case-insensitive; nullptr when missing
+    int TagCount() const { return int(m_tags.size()); }
+    TagIndex &TagAt(int i) { return *m_tags[size_t(i)]; }
+    TagIndex *Tag(const QString &name);   // case-insensitive; nullptr when missing
 
     // Changes of one record, applied to every tag and written to the file at once. The tags
     // are current even when writing fails; the file is then deleted (it is rebuilt at the

@@ -29,7 +29,7 @@ TagIndex::TagIndex(const IndexDef &def, const RecordLayout &layout, int blockSiz
     : m_def(def), m_expr(Expression::IndexKey(def.expression, layout, def.caseInsensitive))
 {
     m_keyLength = m_expr.KeyLength();
-    const int item = (MdxKeyLength(keyType(), m_keyLength) + 4 + 3) / 4 * 4;
+    const int item = (MdxKeyLength(KeyType(), m_keyLength) + 4 + 3) / 4 * 4;
     m_capacity = std::max(4, (blockSize - 12) / item);
     m_entry.resize(size_t(EntryLength()));
     m_entry2.resize(size_t(EntryLength()));
@@ -421,7 +421,7 @@ void TagIndex::RemoveUnique(const uchar *entry)
 void TagIndex::Insert(quint32 recNo, const uchar *record)
 {
     MakeEntry(record, recNo, m_entry.data());
-    if (unique())
+    if (Unique())
         InsertUnique(m_entry.data());
     else
         InsertEntry(m_entry.data());
@@ -430,7 +430,7 @@ void TagIndex::Insert(quint32 recNo, const uchar *record)
 void TagIndex::Remove(quint32 recNo, const uchar *record)
 {
     MakeEntry(record, recNo, m_entry.data());
-    if (unique())
+    if (Unique())
         RemoveUnique(m_entry.data());
     else
         RemoveEntry(m_entry.data());
@@ -442,7 +442,7 @@ void TagIndex::Update(quint32 recNo, const uchar *oldRecord, const uchar *newRec
     MakeEntry(newRecord, recNo, m_entry.data());
     if (std::memcmp(m_entry.data(), m_entry2.data(), size_t(EntryLength())) == 0)
         return;
-    if (unique()) {
+    if (Unique()) {
         RemoveUnique(m_entry2.data());
         InsertUnique(m_entry.data());
     } else {
@@ -487,7 +487,7 @@ void TagIndex::FinishBuild()
     });
 
     // Unique: the first record of each key stays in the order, the rest wait aside.
-    if (unique() && recordCount > 0) {
+    if (Unique() && recordCount > 0) {
         size_t kept = 1;
         for (size_t i = 1; i < order.size(); ++i) {
             const uchar *entry = base + size_t(order[i]) * size_t(len);
@@ -684,7 +684,7 @@ bool TagIndex::Locate(TagCursor &c, quint32 recNo, const uchar *record) const
 
 QByteArray TagIndex::SeekKey(const QVariant &value) const
 {
-    switch (keyType()) {
+    switch (KeyType()) {
     case 'N':
         return Expression::NumberKey(value.toDouble());
     case 'D':
@@ -748,7 +748,7 @@ quint32 TagIndex::NodePage(int node) const { return m_nodes[size_t(node)].page; 
 void TagIndex::EncodeNode(int index, uchar *page, int blockSize) const
 {
     const Node &n = m_nodes[size_t(index)];
-    const char type = keyType();
+    const char type = KeyType();
     const int item = (MdxKeyLength(type, m_keyLength) + 4 + 3) / 4 * 4;
     std::memset(page, 0, size_t(blockSize));
     qToLittleEndian(quint32(n.count), page);

@@ -23,7 +23,7 @@
 
 #include "store/dbf/layout.h"
 #include "store/expr/expression.h"
-#include "store/table.h"
+#include "store/defs/tabledefs.h"
 
 namespace vel {
 
@@ -64,14 +64,14 @@ public:
     TagIndex(const TagIndex &) = delete;
     TagIndex &operator=(const TagIndex &) = delete;
 
-    QString name() const { return m_def.tag; }
-    const IndexDef &definition() const { return m_def; }
-    const Expression &expression() const { return m_expr; }
-    bool unique() const { return m_def.unique; }
-    char keyType() const { return m_expr.KeyType(); }
-    int keyLength() const { return m_keyLength; }
-    int keysPerNode() const { return m_capacity; }
-    int count() const { return m_count; }   // entries in the tag order
+    QString Name() const { return m_def.tag; }
+    const IndexDef &Definition() const { return m_def; }
+    const Expression &KeyExpression() const { return m_expr; }
+    bool Unique() const { return m_def.unique; }
+    char KeyType() const { return m_expr.KeyType(); }
+    int KeyLength() const { return m_keyLength; }
+    int KeysPerNode() const { return m_capacity; }
+    int Count() const { return m_count; }   // entries in the tag order
 
     // ---- keeping the tag current
     void Build(quint32 recordCount, const RecordSource &records);

@@ -40,21 +40,21 @@ QByteArray Bytes(std::initializer_list<int> values)
 void CompareFileWithTags(const QString &path, ProductionIndex &index)
 {
     const MdxReader reader(path);
-    QCOMPARE(reader.tags().size(), index.tagCount());
-    for (int i = 0; i < index.tagCount(); ++i) {
-        TagIndex &tag = index.tagAt(i);
-        const MdxTagInfo *info = reader.tag(tag.name());
+    QCOMPARE(reader.Tags().size(), index.TagCount());
+    for (int i = 0; i < index.TagCount(); ++i) {
+        TagIndex &tag = index.TagAt(i);
+        const MdxTagInfo *info = reader.Tag(tag.Name());
         QVERIFY(info);
-        QCOMPARE(info->unique, tag.unique());
-        QCOMPARE(info->keyType, tag.keyType());
+        QCOMPARE(info->unique, tag.Unique());
+        QCOMPARE(info->keyType, tag.KeyType());
         const QVector<MdxEntry> entries = reader.Entries(*info);
-        QCOMPARE(entries.size(), tag.count());
+        QCOMPARE(entries.size(), tag.Count());
         TagCursor c;
         bool on = tag.First(c);
         for (const MdxEntry &e : entries) {
             QVERIFY(on);
-            QByteArray key(tag.keyLength(), '\0');
-            FromMdxKey(tag.keyType(), reinterpret_cast<const uchar *>(e.key.constData()), info->keyLength,
+            QByteArray key(tag.KeyLength(), '\0');
+            FromMdxKey(tag.KeyType(), reinterpret_cast<const uchar *>(e.key.constData()), info->keyLength,
                        reinterpret_cast<uchar *>(key.data()));
             QCOMPARE(key, c.key());
             QCOMPARE(e.recNo, c.recNo());
@@ -173,7 +173,7 @@ private Q_SLOTS:
         ProductionIndex index;
         index.Open(path, "patients.dbf", t.layout, testing::PatientTags(), quint32(t.records.size()), t.Source());
         CompareFileWithTags(path, index);
-        QVERIFY(index.tag("f")->NodeCount() > 100);
+        QVERIFY(index.Tag("f")->NodeCount() > 100);
 
         const std::vector<QByteArray> more = testing::RandomPatients(1500, 99);
         for (const QByteArray &r : more) {                     // appends
@@ -199,7 +199,7 @@ private Q_SLOTS:
             index.Update(r, reinterpret_cast<const uchar *>(old.constData()), t.At(r));
         }
         CompareFileWithTags(path, index);
-        QCOMPARE(qint64(MdxReader(path).pageCount()) * 512, QFileInfo(path).size());
+        QCOMPARE(qint64(MdxReader(path).PageCount()) * 512, QFileInfo(path).size());
     }
 
     void emptyTableGivesValidFile()
@@ -227,7 +227,7 @@ private Q_SLOTS:
         index.Insert(1, t.At(1));
         index.Insert(2, t.At(2));
         TagCursor c;
-        QVERIFY(index.tag("ALL")->First(c));
+        QVERIFY(index.Tag("ALL")->First(c));
         QCOMPARE(c.recNo(), 2u);
         QVERIFY(QDir(dir.path()).isEmpty());
     }
@@ -307,10 +307,10 @@ private Q_SLOTS:
 
         ProductionIndex index;
         index.Open(path, "patients.dbf", t.layout, {{"I", "IDX", false, false}}, 50, t.Source());
-        QVERIFY(index.tag("NAME"));
-        QVERIFY(!index.tag("ODD"));
-        QCOMPARE(index.notes().size(), 1);
-        QVERIFY(index.notes().first().contains("ODD"));
+        QVERIFY(index.Tag("NAME"));
+        QVERIFY(!index.Tag("ODD"));
+        QCOMPARE(index.Notes().size(), 1);
+        QVERIFY(index.Notes().first().contains("ODD"));
         CompareFileWithTags(path, index);
     }
 

@@ -49,7 +49,7 @@ struct Model {
         std::sort(all.begin(), all.end());
         std::vector<quint32> out;
         for (size_t i = 0; i < all.size(); ++i)
-            if (!tag.unique() || i == 0 || all[i].first != all[i - 1].first)
+            if (!tag.Unique() || i == 0 || all[i].first != all[i - 1].first)
                 out.push_back(all[i].second);
         return out;
     }
@@ -129,7 +129,7 @@ private Q_SLOTS:
             const std::vector<quint32> expected = m.Expected(tag);
             QCOMPARE(Forward(tag), expected);
             QCOMPARE(Backward(tag), expected);
-            QCOMPARE(tag.count(), int(expected.size()));
+            QCOMPARE(tag.Count(), int(expected.size()));
         }
         // Emptying the whole tag one record at a time leaves a usable empty tag.
         while (!m.records.empty()) {

@@ -19,7 +19,6 @@
 #include <sys/stat.h>
 
 #include "store/backup/backup_archive.h"
-#include "store/common/config.h"
 #include "store/database.h"
 #include "store/maintenance.h"
 
@@ -131,6 +130,8 @@ class TestMaintenance : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_startDir = QDir::currentPath();
+    QString m_dataDir;      // as the configuration writes them
+    QString m_backupDir;
 
 private Q_SLOTS:
     void init()
@@ -138,8 +139,8 @@ private Q_SLOTS:
         m_home = std::make_unique<QTemporaryDir>();
         QVERIFY(m_home->isValid());
         QVERIFY(QDir::setCurrent(m_home->path()));
-        MutableConfig().DataDir = QStringLiteral("Data\\");
-        MutableConfig().BackupDir = QStringLiteral("Backup\\");
+        m_dataDir = QStringLiteral("Data\\");
+        m_backupDir = QStringLiteral("Backup\\");
     }
     void cleanup()
     {
@@ -166,7 +167,7 @@ private Q_SLOTS:
 
         Recorder rec;
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
         const QDateTime after = QDateTime::currentDateTime();
 
         QCOMPARE(rec.calls, QStringList({"status Архивирую базу...", "disable"}));
@@ -197,7 +198,7 @@ private Q_SLOTS:
     {
         QVERIFY(QDir().mkdir("Data"));
         Database db;
-        db.Open();
+        db.Open(m_dataDir);
         for (int idx : {7, 3}) {
             db.dbPeople.append();
             db.dbPeople.setValue("IDX", idx);
@@ -212,7 +213,7 @@ private Q_SLOTS:
         const QStringList indexes = QDir("Data").entryList({"*.mdx"});
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
         QCOMPARE(rec.calls.filter("warn"), QStringList());
         QCOMPARE(QDir("Data").entryList({"*.mdx"}), QStringList());
         const QStringList archives = filesIn("Backup");
@@ -220,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(listing("Backup/" + archives.first()),
                  sorted({"Data/", "Data/Psy.dbf", "Data/Psy.fpt", "Data/patients.dbf", "Data/patients.dbt"}));
 
-        db.Open();
+        db.Open(m_dataDir);
         QCOMPARE(QDir("Data").entryList({"*.mdx"}), indexes);
         db.dbPeople.setIndexName("I");
         QVERIFY(db.dbPeople.findFirst());
@@ -244,13 +245,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, backupDir);
         QFETCH(QString, backupOnDisk);
-        MutableConfig().BackupDir = backupDir;
+        m_backupDir = backupDir;
         writeFile("Data/patients.dbf", "records");
         writeFile(backupOnDisk + "/2020-01-01_00-00-00.zip", randomBytes(200000));
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
-        CloseMaintenance(rec.hooks());   // the same second, most likely: a second name
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());   // the same second, most likely: a second name
 
         QCOMPARE(rec.calls.filter("warn"), QStringList());
         QStringList made = QDir(backupOnDisk).entryList({"*.zip"}, QDir::Files);
@@ -317,12 +318,12 @@ private Q_SLOTS:
         QFETCH(QString, dataDir);
         QFETCH(QStringList, files);
         QFETCH(QStringList, entries);
-        MutableConfig().DataDir = dataDir;
+        m_dataDir = dataDir;
         for (const QString &f : files)
             writeFile(f, f.toUtf8());
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
 
         QCOMPARE(rec.calls.filter("warn"), QStringList());
         for (const QString &f : files)
@@ -345,13 +346,13 @@ private Q_SLOTS:
     void backupFolderCannotBeCreated()
     {
         QFETCH(QString, backupDir);
-        MutableConfig().BackupDir = backupDir;
+        m_backupDir = backupDir;
         writeFile("blocker", "a file");
         writeFile("Data/patients.dbf", "records");
         writeFile("Data/patients.mdx", "index");
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
 
         QCOMPARE(rec.calls, QStringList{CannotCreate});
         QCOMPARE(filesIn("Data"), QStringList{"patients.dbf"});
@@ -374,7 +375,7 @@ private Q_SLOTS:
         small.rlim_cur = 512 * 1024;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
         setrlimit(RLIMIT_FSIZE, &old);
 
         QCOMPARE(rec.calls.size(), 3);
@@ -408,7 +409,7 @@ private Q_SLOTS:
         for (const QString &name : left)
             QVERIFY2(!StampName.match(name).hasMatch(), qPrintable(name));
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
         QCOMPARE(rec.calls.filter("warn"), QStringList());
         const QStringList archives = filesIn("Backup").filter(StampName);
         QCOMPARE(archives.size(), 1);
@@ -417,9 +418,9 @@ private Q_SLOTS:
 
     void missingDataFolderIsAnError()
     {
-        MutableConfig().DataDir = QStringLiteral("Nowhere\\");
+        m_dataDir = QStringLiteral("Nowhere\\");
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
         QCOMPARE(rec.calls.size(), 3);
         QVERIFY2(rec.calls[2].startsWith("warn Велмора — Закрытие | Ошибка архивации! Код 9\n"),
                  qPrintable(rec.calls[2]));
@@ -438,7 +439,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link("..", "Data/loop"));
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
 
         QCOMPARE(rec.calls.filter("warn"), QStringList());
         const QString zip = "Backup/" + filesIn("Backup").value(0);
@@ -463,7 +464,7 @@ private Q_SLOTS:
         }
 
         Recorder rec;
-        CloseMaintenance(rec.hooks());
+        CloseMaintenance(m_dataDir, m_backupDir, rec.hooks());
 
         const QStringList left = filesIn("Backup");
         QCOMPARE(left.size(), kept.size() + 1);
@@ -491,10 +492,9 @@ private Q_SLOTS:
         QFETCH(QString, dataDir);
         QFETCH(QStringList, files);
         QFETCH(QStringList, left);
-        MutableConfig().DataDir = dataDir;
         for (const QString &f : files)
             writeFile(f, "x");
-        QCOMPARE(FixIndices(), QString("Индексы обновлены."));
+        QCOMPARE(FixIndices(dataDir), QString("Индексы обновлены."));
         for (const QString &f : files)
             QCOMPARE(QFile::exists(f), left.contains(f));
     }
@@ -506,7 +506,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && ChildSwitch == QLatin1String(argv[1])) {
         QDir::setCurrent(QString::fromLocal8Bit(argv[2]));
-        CloseMaintenance({});
+        CloseMaintenance(QStringLiteral("Data\\"), QStringLiteral("Backup\\"), {});
         return 0;
     }
     TestMaintenance test;

@@ -10,7 +10,6 @@
 #include "register/patientrecord.h"
 #include "register/worklistfill.h"
 #include "registerfixture.h"
-#include "store/common/config.h"
 #include "store/database.h"
 
 using namespace vel;
@@ -25,8 +24,7 @@ private:
     void openTables()
     {
         m_dir.enter({"Data", "data"});
-        MutableConfig() = AppConfig{};
-        m_db.Open();
+        m_db.Open(QStringLiteral("Data/"));
     }
 
 private Q_SLOTS:

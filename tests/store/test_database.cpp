@@ -7,7 +7,6 @@
 
 #include <memory>
 
-#include "store/common/config.h"
 #include "store/database.h"
 
 using namespace vel;
@@ -57,7 +56,6 @@ private Q_SLOTS:
         m_home = std::make_unique<QTemporaryDir>();
         QDir(m_home->path()).mkdir("Data");
         QDir::setCurrent(m_home->path());
-        MutableConfig().DataDir = QStringLiteral("Data/");
     }
     void cleanup() { QDir::setCurrent(m_startDir); }
 
@@ -65,7 +63,7 @@ private Q_SLOTS:
     {
         Database db;
         QSignalSpy beforeOpen(&db.dbPeople, &Table::beforeOpen);
-        db.Open();
+        db.Open(QStringLiteral("Data/"));
         QCOMPARE(beforeOpen.count(), 1);
         const QString data = m_home->path() + "/Data/";
         QCOMPARE(db.dbPeople.filePath(), data + "patients.dbf");
@@ -107,10 +105,9 @@ private Q_SLOTS:
 
     void missingDataFolderStopsTheStart()
     {
-        MutableConfig().DataDir = QStringLiteral("NoSuchFolder/");
         Database db;
         try {
-            db.Open();
+            db.Open(QStringLiteral("NoSuchFolder/"));
             QFAIL("opened without a data folder");
         } catch (const TableError &e) {
             QVERIFY2(e.message().contains("NoSuchFolder"), qPrintable(e.message()));
@@ -118,14 +115,16 @@ private Q_SLOTS:
         QVERIFY(!db.dbPeople.isOpen() && !db.pdb.isOpen());
     }
 
-    void dataDirElsewhereKeepsTestsInData()
+    void dataDirElsewhereKeepsTestsInDataAndTheLocaleReachesEveryTable()
     {
         QDir(m_home->path()).mkpath("Other/Place");
-        MutableConfig().DataDir = m_home->path() + "/Other/Place/";
         Database db;
-        db.Open();
+        const QLocale finnish(QLocale::Finnish, QLocale::Finland);
+        db.Open(m_home->path() + "/Other/Place/", finnish);
         QCOMPARE(db.dbPeople.filePath(), m_home->path() + "/Other/Place/patients.dbf");
         QCOMPARE(db.dbfpsy.filePath(), m_home->path() + "/Data/Psy.dbf");
+        for (const Table *t : {&db.dbPeople, &db.pdb, &db.rdb, &db.dbfpsy})
+            QCOMPARE(t->locale(), finnish);
         db.Close();
     }
 
@@ -134,7 +133,7 @@ private Q_SLOTS:
     void selectionAndTestsOfAPatient()
     {
         Database db;
-        db.Open();
+        db.Open(QStringLiteral("Data/"));
         AddPatient(db, 1, "Иванова Анна", "Ж", QDate(1995, 3, 12), "11111111111");
         AddPatient(db, 2, "ивлева Мария", "ж", QDate(1990, 1, 1), "11111111111");
         AddPatient(db, 3, "Иванов Пётр", "м", QDate(1996, 6, 6));
@@ -179,7 +178,7 @@ private Q_SLOTS:
         // A view opened on its own orders by the tags as the file holds them: U unique.
         {
             Table view;
-            DefinePeopleView(view);
+            DefinePeopleView(view, QStringLiteral("Data/"));
             view.open();
             view.setIndexName("U");
             QCOMPARE(view.exactRecordCount(), 2);
@@ -189,7 +188,7 @@ private Q_SLOTS:
         QFile::remove("Data/patients.mdx");
         QFile::remove("Data/Psy.mdx");
         Database again;
-        again.Open();
+        again.Open(QStringLiteral("Data/"));
         again.dbfpsy.setFilter("(IDX=3)");
         QCOMPARE(again.dbfpsy.exactRecordCount(), 2);
         again.dbPeople.setIndexName("I");

@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "store/common/config.h"
 #include "store/database.h"
 #include "store/dbf/codec.h"
 #include "tests/store/tablefixture.h"
@@ -35,11 +34,10 @@ private Q_SLOTS:
     void administratorsView()
     {
         QTemporaryDir dir;
-        MutableConfig().DataDir = dir.path() + "/";
         const QString table = dir.path() + "/patients.dbf";
         {
             Table t;
-            DefinePeopleTable(t);
+            DefinePeopleTable(t, dir.path());
             t.open();
             t.appendRecord({1, "Иванова Анна", "ж", QDate(1995, 3, 12)});
             t.append();

@@ -10,6 +10,7 @@
 #include "store/dbf/codec.h"
 #include "store/index/mdxfile.h"
 #include "store/table.h"
+#include "store/tablemodel.h"
 #include "tests/store/tablefixture.h"
 
 using namespace vel;
@@ -276,7 +277,7 @@ private Q_SLOTS:
             const MdxReader reader(mdx);
             reader.CheckAll();
             QList<int> out;
-            for (const MdxEntry &e : reader.Entries(*reader.tag(tag)))
+            for (const MdxEntry &e : reader.Entries(*reader.Tag(tag)))
                 out << int(e.recNo);
             return out;
         };
@@ -642,6 +643,29 @@ private Q_SLOTS:
         QVERIFY(t.isEmpty());
         AddPerson(t, 6, "Шестой");
         QCOMPARE(WalkNames(t), QStringList({"Шестой"}));
+    }
+
+    // Dates are written in the conventions the table's and the grid model's owners set,
+    // never in whatever the process happens to hold; a model told of new ones repaints.
+    void datesFollowTheOwnersLocale()
+    {
+        Table t;
+        DefinePersons(t, QString());
+        t.open();
+        AddPerson(t, 1, "Один", "м", QDate(2001, 2, 3));
+        TableModel model(t, {{"BIRTHDAY", "Д/р"}, {"FIO", "ФИО"}});
+        QCOMPARE(t.locale(), QLocale::system());
+        QCOMPARE(model.locale(), QLocale::system());
+
+        t.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(t.asString("BIRTHDAY"), QString("2/3/01"));
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QLocale::system().toString(QDate(2001, 2, 3), QLocale::ShortFormat));
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QString("03.02.2001"));
+        QCOMPARE(t.asString("BIRTHDAY"), QString("2/3/01"));
     }
 };
 

@@ -44,9 +44,8 @@ private:
 
     QStringList stored()
     {
-        MutableConfig().DataDir = home() + "/Data/";
         Table people;
-        DefinePeopleView(people);
+        DefinePeopleView(people, home() + "/Data/");
         people.open();
         QStringList out;
         for (int r = 1; r <= people.physicalRecordCount(); ++r)

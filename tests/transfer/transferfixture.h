@@ -36,7 +36,7 @@ struct Tables {
     Tables()
     {
         QDir().mkpath(QStringLiteral("Data"));
-        DefinePeopleTable(people);
+        DefinePeopleTable(people, QStringLiteral("Data"));
         DefineTestTable(tests);
         people.open();
         tests.open();

@@ -23,7 +23,7 @@ std::shared_ptr<TableStore> OpenForReading(const QString &path)
     request.path = QFileInfo(path).absoluteFilePath();
     request.writable = false;
     request.create = false;
-    return TableStore::OpenFile(request);
+    return TableStore::openFile(request);
 }
 
 QString Escape(QString s)
@@ -71,7 +71,7 @@ int CheckIndexFile(TableStore &store, QTextStream &out)
     try {
         const MdxReader reader(path);
         reader.CheckAll();
-        for (const MdxTagInfo &info : reader.tags()) {
+        for (const MdxTagInfo &info : reader.Tags()) {
             std::unique_ptr<TagIndex> built;
             try {
                 built = std::make_unique<TagIndex>(IndexDef{info.name, info.expression, info.unique, false},
@@ -229,7 +229,7 @@ int RebuildIndexes(const QString &path, QTextStream &out)
     request.path = absolute;
     request.writable = true;
     request.indexes = SystemIndexDefs(QFileInfo(absolute).fileName());
-    const auto store = TableStore::OpenFile(request);
+    const auto store = TableStore::openFile(request);
     store->attach();
     for (const QString &note : store->indexNotes())
         out << "note: " << note << '\n';

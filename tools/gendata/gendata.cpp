@@ -1,6 +1,5 @@
 #include "tools/gendata/gendata.h"
 
-#include "store/common/config.h"
 #include "store/database.h"
 
 #include <QDate>
@@ -121,14 +120,13 @@ void GenerateData(const GenerateOptions &options)
         RequireAbsent(folder, QString::fromLatin1(name));
     for (const char *name : {"patients.mdx", "Psy.mdx"})
         QFile::remove(folder + QString::fromLatin1(name));
-    MutableConfig().DataDir = folder;
 
     Generator g(options.seed);
     // The records go in without tags (kept current one by one they would cost more than
     // all the rest); the tags are built once at the end, as every start builds them.
     {
         Table people;
-        DefinePeopleTable(people);
+        DefinePeopleTable(people, folder);
         people.setIndexDefs({});
         people.open();
         const QDate born0(1990, 1, 1), born1(2020, 12, 31);
@@ -197,7 +195,7 @@ void GenerateData(const GenerateOptions &options)
     }
     // Opening with the system's definitions builds every tag and writes the index files.
     Table people, tests;
-    DefinePeopleTable(people);
+    DefinePeopleTable(people, folder);
     DefineTestTable(tests);
     tests.setFolder(folder);
     people.open();

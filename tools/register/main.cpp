@@ -91,7 +91,7 @@ int Import(const QString &file, bool yes)
     if (!yes && !Confirm(ImportQuestion(QDate::currentDate())))
         return 3;
     Table people, tests;
-    DefinePeopleTable(people);
+    DefinePeopleTable(people, Config().DataDir);
     DefineTestTable(tests);
     people.open();
     tests.open();
@@ -111,7 +111,7 @@ int Export(bool yes)
     if (!yes && !Confirm(QStringLiteral("Выгрузить всех пациентов в %1?").arg(path)))
         return 3;
     Table people;
-    DefinePeopleTable(people);
+    DefinePeopleTable(people, Config().DataDir);
     people.open();
     const CsvExportResult result = ExportPeople(people);
     Print(stdout, QStringLiteral("%1: записей выгружено %2").arg(path).arg(result.records));
