@@ -24,7 +24,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "choice/rs232thread.h"
+#include "run/rs232thread.h"
 #include "tests/choice/choicewindow.h"
 #include "tests/choice/xdriver.h"
 

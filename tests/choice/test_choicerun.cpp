@@ -3,9 +3,9 @@
 #include <QtTest>
 
 #include "choice/choicerun.h"
-#include "choice/schedule.h"
+#include "run/schedule.h"
 #include "records/datapsy.h"
-#include "runfakes.h"
+#include "tests/run/runfakes.h"
 
 using namespace vel;
 using namespace vel::choice;

@@ -6,11 +6,11 @@
 
 #include <functional>
 
-#include "choice/choicerun.h"
+#include "run/reactionrun.h"
 
 namespace runfakes {
 
-class FakeClock : public vel::choice::RunClock {
+class FakeClock : public vel::RunClock {
 public:
     uint32_t Now() override { return now; }
     uint32_t now = 1'000'000;
@@ -20,9 +20,9 @@ public:
 // stimuli first (R R G G).
 inline int ZeroDraw(int) { return 0; }
 
-class FakeView : public vel::choice::ChoiceRunView {
+class FakeView : public vel::RunView {
 public:
-    explicit FakeView(vel::choice::RunClock &clock) : m_clock(clock) {}
+    explicit FakeView(vel::RunClock &clock) : m_clock(clock) {}
 
     void EnterRun() override { Log("enter"); }
     void ShowStimulus(uint8_t kind) override
@@ -80,7 +80,7 @@ private:
             m_origin = m_clock.Now();
         events << QStringLiteral("%1 %2").arg(m_clock.Now() - m_origin).arg(event);
     }
-    vel::choice::RunClock &m_clock;
+    vel::RunClock &m_clock;
     uint32_t m_origin = 0;
 };
 
