@@ -7,6 +7,7 @@
 #include "records/testwindow.h"
 
 namespace Ui { class TFormRDO; }
+namespace vel::moving { class MovingRunner; }
 
 class TFormRDO : public vel::TestWindow {
     Q_OBJECT
@@ -15,16 +16,19 @@ public:
     ~TFormRDO() override;
 
     Ui::TFormRDO &ui() { return *m_ui; }
+    // The run of the window: "Старт теста", the polling tick, the key hook, tmr1Timer.
+    vel::moving::MovingRunner &Runner() { return *m_runner; }
 
 protected:
     // The moving-object scoring fills chtL (Series3, lnsrsSeries1, lnsrsSeries2), chtR
     // (Series6), the protocol and ConclusionText here; until it exists the result tabs
     // stay as the opening left them.
     void ScoreRun() override;
-
-    // The run of the window (btnTstClick, the polling tick, the key hook, tmr1Timer) binds
-    // here; it overrides StopRunIfGoing() so that "Сохранить" and closing end a run first.
+    // "Сохранить" and closing end a run first, without its closing message.
+    void StopRunIfGoing() override;
 
 private:
     std::unique_ptr<Ui::TFormRDO> m_ui;
+    // Ends before the window's controls, which a run going on still uses at its stop.
+    std::unique_ptr<vel::moving::MovingRunner> m_runner;
 };

@@ -30,6 +30,12 @@ public:
         shown = kind;
         Log(QStringLiteral("stimulus %1").arg(kind));
     }
+    // The bar moves often: its moves are kept apart from the events, each with the time.
+    void MoveBar(int left) override
+    {
+        barLeft = left;
+        barMoves << qMakePair(m_clock.Now() - m_origin, left);
+    }
     void AddLiveBar(int presentation, int height) override
     {
         bars << QStringLiteral("%1:%2").arg(presentation).arg(height);
@@ -61,6 +67,8 @@ public:
     QStringList bars;
     QString progress;
     uint8_t shown = 0;
+    int barLeft = -1;
+    QList<QPair<uint32_t, int>> barMoves;
     bool watchdog = false, polling = false, hook = false;
     std::function<void()> onFinished;
 
