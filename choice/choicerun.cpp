@@ -13,7 +13,6 @@ RunProfile ChoiceProfile()
     p.OnsetLightMs = LightPulseMs;
     p.LightsOffAfterOnset = true;
     p.LightsOffPauseMs = LightsOffPauseMs;
-    p.ShowBeforeLight = true;
     p.StartMarkBackMs = 0;
     p.AnswerRequestPauseMs = AnswerRequestPauseMs;
     p.ConsoleTimeLimitMs = BaseTimeMs;

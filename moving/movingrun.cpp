@@ -13,8 +13,6 @@ RunProfile MovingProfile()
     p.OnsetLightMs = OnsetLightMs;
     p.LightsOffAfterOnset = false;
     p.LightsOffPauseMs = 5;
-    // The bar's position comes from the start mark, so it is placed after it.
-    p.ShowBeforeLight = false;
     p.StartMarkBackMs = StartMarkBackMs;
     p.AnswerRequestPauseMs = AnswerRequestPauseMs;
     p.ConsoleTimeLimitMs = 65535;   // the console's times are taken as they come

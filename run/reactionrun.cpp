@@ -88,18 +88,15 @@ void ReactionRun::Onset()
     m_leftAnswer = m_profile.PresentationLengthMs;   // a hand that gives no answer
     m_rightAnswer = m_profile.PresentationLengthMs;
     m_currentKind = m_record.Kinds[std::min(m_doneCount + 1, MaxPresentations)];
-    if (m_profile.ShowBeforeLight)
-        m_view.ShowStimulus(m_currentKind);
+    // Drawn first: the start mark is taken once the stimulus is on the screen.
+    m_view.ShowStimulus(m_currentKind);
     Console(ConsoleLight(m_currentKind), m_profile.OnsetLightMs);
     if (m_profile.LightsOffAfterOnset)
         Console(CmdLightsOff, m_profile.LightsOffPauseMs);
     m_startTick = m_clock.Now() - m_profile.StartMarkBackMs;
     m_elapsed = 0;
     m_phase = Phase::Presenting;
-    if (!m_profile.ShowBeforeLight) {
-        m_view.ShowStimulus(m_currentKind);
-        Draw(Clamp16(TicksBetween(m_startTick, m_clock.Now())));
-    }
+    Draw(Clamp16(TicksBetween(m_startTick, m_clock.Now())));
 }
 
 bool ReactionRun::FinishPresentation(bool stopping)

@@ -82,9 +82,6 @@ struct RunProfile {
     uint32_t OnsetLightMs = 0;
     bool LightsOffAfterOnset = false;
     uint32_t LightsOffPauseMs = 5;
-    // The stimulus is drawn before the console's light (and the start mark is taken once
-    // it is on the screen), or after the start mark.
-    bool ShowBeforeLight = true;
     // The start mark is set this far back from the moment it is taken.
     uint32_t StartMarkBackMs = 0;
     // Wait after the answer requests "ATa" and "ATA".
