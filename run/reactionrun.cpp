@@ -88,6 +88,9 @@ void ReactionRun::Onset()
     m_leftAnswer = m_profile.PresentationLengthMs;   // a hand that gives no answer
     m_rightAnswer = m_profile.PresentationLengthMs;
     m_currentKind = m_record.Kinds[std::min(m_doneCount + 1, MaxPresentations)];
+    // Replies to requests repeated for the last presentation must not pass for this one's.
+    if (ConsoleFound())
+        m_link->DropStaleReplies();
     // Drawn first: the start mark is taken once the stimulus is on the screen.
     m_view.ShowStimulus(m_currentKind);
     Console(ConsoleLight(m_currentKind), m_profile.OnsetLightMs);

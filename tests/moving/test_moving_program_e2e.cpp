@@ -331,15 +331,16 @@ private Q_SLOTS:
         QCOMPARE(int(run.PlanCount), 4);
         QCOMPARE(int(run.DoneCount), 4);
         const QStringList pressed = person.Presses();
-        QCOMPARE(pressed.size(), 4);
+        const QByteArray story = (test.value("DATAPSY") + "\n" + person.Events().join("\n")).toUtf8();
+        QVERIFY2(pressed.size() == 4, story.constData());
         for (int i = 1; i <= 4; ++i) {
             // The green light (line on the left) is answered with the green button, whose
             // time is the left answer; the red one with the red button, the right answer.
             const QStringList parts = pressed[i - 1].split(' ');
             const bool green = parts[1] == "green";
-            QCOMPARE(int(run.Kinds[i]), green ? 1 : 2);
-            QCOMPARE(int(green ? run.LeftTimes[i] : run.RightTimes[i]), parts[2].toInt());
-            QCOMPARE(int(green ? run.RightTimes[i] : run.LeftTimes[i]), 1800);
+            QVERIFY2(int(run.Kinds[i]) == (green ? 1 : 2), story.constData());
+            QVERIFY2(int(green ? run.LeftTimes[i] : run.RightTimes[i]) == parts[2].toInt(), story.constData());
+            QVERIFY2(int(green ? run.RightTimes[i] : run.LeftTimes[i]) == 1800, story.constData());
         }
     }
 };
