@@ -28,8 +28,11 @@ inline constexpr uint16_t PresentationLengthMs = AnswerTimeMs;
 // The console's light at the onset, and the start mark set back by as much.
 inline constexpr uint32_t OnsetLightMs = 5;
 inline constexpr uint32_t StartMarkBackMs = 5;
-// Wait after each of the answer requests.
-inline constexpr uint32_t AnswerRequestPauseMs = 5;
+// Wait after the second answer request, for the console's two replies. At 9600 baud the
+// request "ATA" and the replies "ATa -" and "ATA 1340" alone take some 20 ms on the wire:
+// a shorter wait reads the first reply only, counts the presentation without the second
+// hand's time and leaves that time to be taken for the next presentation's.
+inline constexpr uint32_t AnswerRequestPauseMs = 50;
 // The console watchdog: tested every millisecond, stops the run after more than twice a
 // presentation's length without a new start mark.
 inline constexpr int WatchdogIntervalMs = 1;
