@@ -98,8 +98,12 @@ public:
             XDriver x;
             for (const int at : atMs) {
                 BarPress o;
+                // Readings for 150 ms from the first one: the screen shows the bar's place
+                // late when the program was held up, never early, so the earliest start
+                // they give is the nearest to the true one.
                 const double end = xdriver::NowMs() + 8000;
-                while (o.kind == 0 && xdriver::NowMs() < end) {
+                double firstSeen = 0;
+                while (xdriver::NowMs() < end && (o.kind == 0 || xdriver::NowMs() < firstSeen + 150)) {
                     const int kind = x.PixelAt(stage.x() + 151, stage.y() + 42) == XDriver::Colour::Green ? 1
                                      : x.PixelAt(stage.x() + 503, stage.y() + 42) == XDriver::Colour::Green ? 2
                                                                                                              : 0;
@@ -110,19 +114,23 @@ public:
                     const int left = rim - 1;
                     const double after = xdriver::NowMs();
                     const double seen = (before + after) / 2;
-                    if (after - before > 2) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(500));
+                    if (after - before > 2 || (o.kind != 0 && kind != o.kind))
                         continue;
-                    }
                     // Set off less than 300 ms ago: the place of a bar that moves.
-                    if (kind == 1 && left >= 500 && left <= 600) {
-                        o.kind = 1;
-                        o.start = seen - 3.0 * (600 - left);
-                    } else if (kind == 2 && left >= 20 && left <= 120) {
-                        o.kind = 2;
-                        o.start = seen - 3.0 * (left - 20);
-                    } else {
-                        std::this_thread::sleep_for(std::chrono::microseconds(500));
+                    double start = 0;
+                    if (kind == 1 && left >= 500 && left <= 600)
+                        start = seen - 3.0 * (600 - left);
+                    else if (kind == 2 && left >= 20 && left <= 120)
+                        start = seen - 3.0 * (left - 20);
+                    else
+                        continue;
+                    if (o.kind == 0) {
+                        o.kind = kind;
+                        o.start = start;
+                        firstSeen = seen;
                     }
+                    o.start = std::min(o.start, start);
                 }
                 if (o.kind == 0)
                     break;
