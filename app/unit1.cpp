@@ -15,6 +15,7 @@
 #include "app/platform/version.h"
 #include "choice/choicerunner.h"
 #include "choice/upsy.h"
+#include "moving/movingrunner.h"
 #include "moving/rdo.h"
 #include "records/testlist.h"
 #include "register/newentrydlg.h"
@@ -227,12 +228,14 @@ void Tfrm::SetWindows(TfmAddRec *fmAddRec, TFormPsy *formPsy, TFormRDO *formRDO)
     m_fmAddRec = fmAddRec;
     m_formPsy = formPsy;
     m_formRDO = formRDO;
-    // A choice run reads its planned count from the settings page when it starts.
+    // A run reads its planned count from the settings page when it starts.
     if (m_formPsy)
         m_formPsy->Runner().SetPlannedCountText([this] { return m_ui->edt_npr->text(); });
     // The moving-object scoring reads its corridor of exact reactions each time it scores.
     if (m_formRDO)
         m_formRDO->SetCorridorText([this] { return m_ui->rdo_t->text(); });
+    if (m_formRDO)
+        m_formRDO->Runner().SetPlannedCountText([this] { return m_ui->rdo_c->text(); });
 }
 
 // ---- creation and closing ----

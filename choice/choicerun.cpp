@@ -2,191 +2,62 @@
 
 #include <algorithm>
 
-#include "console/consolelink.h"
-#include "console/consolereply.h"
-#include "store/common/clock.h"
-
 namespace vel::choice {
 
-namespace {
-
-// Milliseconds from `from` to `to` on the wrapping 32-bit tick count; negative when `to`
-// comes first.
-int32_t TicksBetween(uint32_t from, uint32_t to) { return int32_t(to - from); }
-
-uint16_t Clamp16(int64_t ms) { return uint16_t(std::clamp<int64_t>(ms, 0, 65535)); }
-
-// A press time reported by the console, with its ceiling: above BaseTime it is taken as
-// BaseTime - 1.
-uint16_t ConsoleTime(uint16_t reported)
+RunProfile ChoiceProfile()
 {
-    return reported > BaseTimeMs ? uint16_t(BaseTimeMs - 1) : reported;
+    RunProfile p;
+    p.BaseTimeMs = BaseTimeMs;
+    p.AnswerTimeMs = AnswerTimeMs;
+    p.PresentationLengthMs = PresentationLengthMs;
+    p.OnsetLightMs = LightPulseMs;
+    p.LightsOffAfterOnset = true;
+    p.LightsOffPauseMs = LightsOffPauseMs;
+    p.StartMarkBackMs = 0;
+    p.AnswerRequestPauseMs = AnswerRequestPauseMs;
+    p.ConsoleTimeLimitMs = BaseTimeMs;
+    p.EarlyPressKeepsAnswer = false;
+    p.WatchdogIntervalMs = WatchdogIntervalMs;
+    p.WatchdogSilenceMs = WatchdogSilenceMs;
+    p.LiveChartMin = 0;
+    p.LiveChartMax = AnswerTimeMs;
+    return p;
 }
 
-} // namespace
-
-uint32_t SystemRunClock::Now() { return TickCount(); }
-
-ChoiceRun::ChoiceRun(TTestRun &record, ChoiceRunView &view, RunClock &clock, ConsoleLink *link)
-    : m_record(record), m_view(view), m_clock(clock), m_link(link)
+uint16_t StoredAnswer(uint16_t answer, uint16_t baseTime)
 {
+    const uint32_t stored = uint32_t(answer) + baseTime + (answer != 0 ? RegisteredBonusMs : 0);
+    return uint16_t(std::min<uint32_t>(stored, 65535));
 }
 
-bool ChoiceRun::ConsoleFound() const { return m_link && m_link->ConsoleFound(); }
-
-void ChoiceRun::Console(const char *command, uint32_t pauseMs)
+int LiveBarHeight(const TTestRun &run, int k, uint16_t baseTime, uint16_t answerTime)
 {
-    if (ConsoleFound())
-        m_link->SendCommand(command, pauseMs);
+    if (k < 1 || k > MaxPresentations)
+        return 0;
+    uint16_t stored = 0;
+    if (run.Kinds[k] == RedKind)
+        stored = run.RightTimes[k];
+    else if (run.Kinds[k] == GreenKind)
+        stored = run.LeftTimes[k];
+    else
+        return 0;
+    const uint16_t scored = uint16_t(stored - baseTime);
+    return scored < answerTime ? scored : 0;
 }
 
-void ChoiceRun::StartRun(const QString &portName, const QString &plannedCountText)
+void ChoiceRun::Draw(uint16_t elapsed)
 {
-    if (Running())
-        return;
-    m_stopping = false;
-    m_view.EnterRun();
-    if (m_link && m_link->IdentifyConsole(portName))
-        m_view.SetWatchdog(true);
-
-    m_plannedCount = PlannedCountOf(plannedCountText);
-    BuildSchedule(m_record, m_plannedCount, m_draw ? m_draw : ClockSeededDraw());
-    m_doneCount = 0;
-    m_elapsed = 0;
-    m_currentKind = 0;
-    m_stimulusShown = false;
-
-    m_beepAtOnset = true;
-    m_phase = Phase::Pause;
-    m_startTick = m_clock.Now();
-    m_pauseUntil = m_startTick + FirstPauseMs;
-    m_view.SetKeyHook(true);
-    m_view.SetPolling(true);
-}
-
-void ChoiceRun::Tick()
-{
-    if (m_phase == Phase::Idle || m_stopping)
-        return;
-    const uint32_t now = m_clock.Now();
-    if (m_phase == Phase::Pause) {
-        if (TicksBetween(m_pauseUntil, now) < 0)
-            return;
-        if (m_beepAtOnset) {
-            m_beepAtOnset = false;
-            m_view.Beep();
-        }
-        Onset();
-        return;
+    if (m_hiddenAt != StartTick() && elapsed > StimulusShownMs) {
+        View().ShowStimulus(0);
+        m_hiddenAt = StartTick();
     }
-    m_elapsed = Clamp16(TicksBetween(m_startTick, now));
-    if (m_stimulusShown && m_elapsed > StimulusShownMs) {
-        m_view.ShowStimulus(0);
-        m_stimulusShown = false;
-    }
-    if (m_elapsed >= PresentationLengthMs)
-        FinishPresentation(false);
 }
 
-void ChoiceRun::Onset()
+void ChoiceRun::Ended()
 {
-    m_leftAnswer = PresentationLengthMs;   // a hand that gives no answer
-    m_rightAnswer = PresentationLengthMs;
-    m_currentKind = m_record.Kinds[std::min(m_doneCount + 1, MaxPresentations)];
-    m_view.ShowStimulus(m_currentKind);
-    m_stimulusShown = true;
-    Console(m_currentKind == RedKind ? CmdRedLight : CmdGreenLight, LightPulseMs);
-    Console(CmdLightsOff, LightsOffPauseMs);
-    m_startTick = m_clock.Now();
-    m_elapsed = 0;
-    m_phase = Phase::Presenting;
+    if (m_hiddenAt != StartTick())
+        View().ShowStimulus(0);
+    m_hiddenAt = StartTick();
 }
-
-bool ChoiceRun::FinishPresentation(bool stopping)
-{
-    m_currentKind = 0;
-    if (m_stimulusShown) {
-        m_view.ShowStimulus(0);
-        m_stimulusShown = false;
-    }
-    m_phase = Phase::Closing;
-    if (ConsoleFound()) {
-        if (!stopping)
-            m_link->RequestAnswers(AnswerRequestPauseMs);
-        const std::optional<ConsoleAnswers> answers = m_link->ReadAnswers();
-        if (!answers)
-            return false;   // nothing came: the next tick asks again
-        if (answers->left)
-            m_leftAnswer = ConsoleTime(*answers->left);
-        if (answers->right)
-            m_rightAnswer = ConsoleTime(*answers->right);
-    }
-
-    const int k = ++m_doneCount;
-    Console(CmdLightsOff, LightsOffPauseMs);
-    m_record.LeftTimes[k] = StoredAnswer(m_leftAnswer);
-    m_record.RightTimes[k] = StoredAnswer(m_rightAnswer);
-    m_view.AddLiveBar(k, LiveBarHeight(m_record, k));
-    m_view.SetProgress(QStringLiteral("%1 из %2").arg(k).arg(m_plannedCount));
-
-    m_startTick = m_clock.Now();
-    m_pauseUntil = m_startTick + uint32_t(m_record.Delays[k]);
-    m_elapsed = 0;
-    m_phase = Phase::Pause;
-    if (!stopping && (k >= m_plannedCount || k >= MaxPresentations))
-        StopRun();
-    return true;
-}
-
-void ChoiceRun::StopRun(bool quiet)
-{
-    if (m_phase == Phase::Idle || m_stopping)
-        return;
-    m_stopping = true;
-    m_view.StopDisplay();
-    const bool inProgress = m_phase == Phase::Presenting || m_phase == Phase::Closing;
-    if (inProgress && m_doneCount < m_plannedCount)
-        FinishPresentation(true);
-
-    if (ConsoleFound())
-        m_link->SendCommand(CmdLightsOff, 0);
-    m_view.SetWatchdog(false);
-    if (m_link)
-        m_link->CloseConsole();
-    m_view.SetPolling(false);
-    m_currentKind = 0;
-    m_stimulusShown = false;
-    m_view.ShowStimulus(0);
-    m_view.SetKeyHook(false);
-    m_view.LeaveRun();
-
-    m_record.BaseTime = BaseTimeMs;
-    m_record.AnswerTime = AnswerTimeMs;
-    m_record.PlanCount = uint16_t(m_plannedCount);
-    m_record.DoneCount = uint16_t(m_doneCount);
-    m_phase = Phase::Idle;
-    m_stopping = false;
-    if (!quiet)
-        m_view.Beep();
-    m_view.RunFinished(quiet);
-}
-
-void ChoiceRun::WatchdogCheck()
-{
-    if (m_phase == Phase::Idle || !ConsoleFound())
-        return;
-    if (uint32_t(m_clock.Now() - m_startTick) > WatchdogSilenceMs)
-        StopRun();
-}
-
-void ChoiceRun::KeyAnswer(Hand hand, uint32_t pressTick)
-{
-    if (m_phase != Phase::Presenting || m_currentKind == 0)
-        return;
-    const uint16_t answer = Clamp16(TicksBetween(m_startTick, pressTick));
-    (hand == Hand::Left ? m_leftAnswer : m_rightAnswer) = answer;
-}
-
-void ChoiceRun::ConsoleLost() { m_view.SetWatchdog(false); }
 
 } // namespace vel::choice

@@ -1,167 +1,27 @@
 #include "choice/choicerunner.h"
 
-#include <QApplication>
-#include <QChartView>
-#include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
-#include "choice/keyhook.h"
-#include "choice/rs232thread.h"
-#include "console/consolelink.h"
-#include "console/discovery.h"
 #include "records/testwindow.h"
 
 namespace vel::choice {
 
 ChoiceRunner::ChoiceRunner(TestWindow &window)
-    : QObject(nullptr),
-      m_window(window),
-      m_link(std::make_unique<ConsoleLink>()),
-      m_run(window.Run(), *this, m_clock, m_link.get()),
-      m_hook(std::make_unique<KeyHook>([this](Hand hand, uint32_t tick) { m_run.KeyAnswer(hand, tick); })),
-      m_thread(std::make_unique<TRS232Thread>([this] { m_run.Tick(); })),
-      m_systemDevices(std::make_unique<SystemDeviceList>()),
-      m_devices(m_systemDevices.get())
+    : TestRunner(window, [](TTestRun &record, RunView &view, RunClock &clock, ConsoleLink *link) {
+          return std::make_unique<ChoiceRun>(record, view, clock, link);
+      })
 {
-    connect(m_link.get(), &ConsoleLink::statusText, this, [this](const QString &text) {
-        m_window.lbl_status()->setText(text);
-        m_window.lbl_status()->adjustSize();
-    });
-    connect(m_link.get(), &ConsoleLink::traced, this,
-            [this](const QString &line) { m_window.mmo1()->appendPlainText(line); });
-    connect(m_link.get(), &ConsoleLink::consoleLost, this, [this] { m_run.ConsoleLost(); });
-    m_window.tmr1().stop();
-    m_window.tmr1().setInterval(WatchdogIntervalMs);
-    connect(&m_window.tmr1(), &QTimer::timeout, this, &ChoiceRunner::tmr1Timer);
-}
-
-ChoiceRunner::~ChoiceRunner()
-{
-    // The program ends during a run: the console's lights go off and its port is closed.
-    m_run.StopRun(true);
-    m_thread->Shutdown();
-    m_hook->Remove();
-}
-
-void ChoiceRunner::SetDeviceList(DeviceListProvider *devices)
-{
-    m_devices = devices ? devices : m_systemDevices.get();
-    m_window.FillPortList(*m_devices);
-}
-
-void ChoiceRunner::btnTstClick()
-{
-    if (m_run.Running()) {
-        m_run.StopRun();
-        return;
-    }
-    const ConsolePortSearch search = FindConsolePort(*m_devices);
-    if (!search.error.isEmpty()) {
-        QMessageBox::critical(&m_window, QStringLiteral("Велмора"),
-                              QStringLiteral("Не удалось получить список последовательных портов:\n%1\n\n"
-                                             "Тест не начат.")
-                                  .arg(search.error));
-        return;
-    }
-    // Ports come and go (a console plugged in after the program started): the list is
-    // taken anew, so that the port found can be selected.
-    QComboBox *ports = m_window.cbb_pult();
-    m_window.FillPortList(*m_devices);
-    if (!search.port.isEmpty()) {
-        const int index = ports->findText(search.port);
-        if (index >= 0)
-            ports->setCurrentIndex(index);
-    }
-    m_run.StartRun(ports->currentText(), m_plannedCountText ? m_plannedCountText() : QString());
-}
-
-// ChoiceRunView ---------------------------------------------------------------------------
-
-void ChoiceRunner::EnterRun()
-{
-    QLabel *progress = m_window.ProgressLabel();
-    progress->clear();
-    progress->show();
-    m_window.ResetLiveChart(AnswerTimeMs);
-    m_window.ChartLR()->show();
-    m_window.lblTextHelp()->hide();
-    m_window.btnTst()->setText(StopCaption);
-    m_window.SetRunLayout(true);
-    m_window.repaint();
 }
 
 void ChoiceRunner::ShowStimulus(uint8_t kind)
 {
-    QLabel *green = m_window.imgSL(), *red = m_window.imgSR(), *blank = m_window.imgS0();
+    QLabel *green = Window().imgSL(), *red = Window().imgSR(), *blank = Window().imgS0();
     green->setVisible(kind == GreenKind);
     red->setVisible(kind == RedKind);
     blank->setVisible(kind != GreenKind && kind != RedKind);
     // Drawn now, so that the picture is on the screen before the start mark is taken.
     if (QWidget *page = blank->parentWidget())
         page->repaint(green->geometry() | red->geometry() | blank->geometry());
-}
-
-void ChoiceRunner::AddLiveBar(int presentation, int height) { m_window.AddLiveBar(presentation, height); }
-
-void ChoiceRunner::SetProgress(const QString &text)
-{
-    QLabel *progress = m_window.ProgressLabel();
-    progress->setText(text);
-    progress->adjustSize();
-    progress->repaint();
-}
-
-void ChoiceRunner::SetWatchdog(bool on)
-{
-    if (on)
-        m_window.tmr1().start();
-    else
-        m_window.tmr1().stop();
-}
-
-void ChoiceRunner::SetPolling(bool on)
-{
-    if (on)
-        m_thread->Resume();
-    else
-        m_thread->Suspend();
-}
-
-void ChoiceRunner::SetKeyHook(bool on)
-{
-    if (on)
-        m_hook->Install();
-    else
-        m_hook->Remove();
-}
-
-void ChoiceRunner::Beep() { QApplication::beep(); }
-
-void ChoiceRunner::StopDisplay()
-{
-    m_window.ChartLR()->hide();
-    m_window.ProgressLabel()->hide();
-    m_window.btnTst()->setText(StartCaption);
-    m_window.btnTst()->setEnabled(false);
-}
-
-void ChoiceRunner::LeaveRun()
-{
-    m_window.lblTextHelp()->show();
-    m_window.SetRunLayout(false);
-    m_window.repaint();
-}
-
-void ChoiceRunner::RunFinished(bool quiet)
-{
-    if (!quiet) {
-        QMessageBox box(QMessageBox::Information, FinishedCaption, FinishedText, QMessageBox::Ok);
-        box.exec();
-    }
-    m_window.btnTst()->setEnabled(true);
 }
 
 } // namespace vel::choice

@@ -1,13 +1,36 @@
-# velmora_library(<folder-name> DEPS <targets...>)
+# velmora_library(<folder-name> DEPS <targets...>
+#                 [WIDGETS <files...> WIDGET_DEPS <targets...>])
 # One static library per top-level folder, named velmora_<folder>. Sources are picked
 # up from the folder and its sub-folders, so adding a file needs no edit here.
+# A folder with windows splits in two: the files named in WIDGETS (relative to the folder)
+# form velmora_<folder>_widgets, which links velmora_<folder> and WIDGET_DEPS; everything
+# else stays in velmora_<folder>, so that tools and logic tests link no widgets (and no
+# browser engine). A folder whose logic part has no sources yet gets an interface target.
 function(velmora_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;WIDGETS;WIDGET_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
-  add_library(velmora_${name} STATIC ${sources})
-  target_include_directories(velmora_${name} PUBLIC "${PROJECT_SOURCE_DIR}")
-  target_link_libraries(velmora_${name} PUBLIC ${ARG_DEPS})
+  set(widget_sources "")
+  foreach(file ${ARG_WIDGETS})
+    list(APPEND widget_sources "${CMAKE_CURRENT_SOURCE_DIR}/${file}")
+  endforeach()
+  if(widget_sources)
+    list(REMOVE_ITEM sources ${widget_sources})
+  endif()
+  if(sources)
+    add_library(velmora_${name} STATIC ${sources})
+    target_include_directories(velmora_${name} PUBLIC "${PROJECT_SOURCE_DIR}")
+    target_link_libraries(velmora_${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(velmora_${name} INTERFACE)
+    target_include_directories(velmora_${name} INTERFACE "${PROJECT_SOURCE_DIR}")
+    target_link_libraries(velmora_${name} INTERFACE ${ARG_DEPS})
+  endif()
+  if(widget_sources)
+    add_library(velmora_${name}_widgets STATIC ${widget_sources})
+    target_include_directories(velmora_${name}_widgets PUBLIC "${PROJECT_SOURCE_DIR}")
+    target_link_libraries(velmora_${name}_widgets PUBLIC velmora_${name} ${ARG_WIDGET_DEPS})
+  endif()
 endfunction()
 
 # velmora_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])

@@ -106,6 +106,18 @@ QByteArray ConsoleLink::ReceiveBlock()
     return block;
 }
 
+void ConsoleLink::DropStaleReplies()
+{
+    if (!m_found || !m_port || m_port->BytesWaiting() < 1)
+        return;
+    const QByteArray block = ReceiveBlock();
+    m_lastEndedWithCR = block.endsWith('\r');
+    const QStringList lines = SplitReplyLines(block);
+    for (int i = 0; i < lines.size() && i < MaxTracedLines; ++i)
+        Q_EMIT traced(QStringLiteral("исх ") + TraceText(lines[i]));
+    Q_EMIT traced(QStringLiteral("  ответ к закрытому предъявлению, пропущен"));
+}
+
 std::optional<ConsoleAnswers> ConsoleLink::ReadAnswers()
 {
     ConsoleAnswers answers;

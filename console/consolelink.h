@@ -50,6 +50,11 @@ public:
     // times stand.
     std::optional<ConsoleAnswers> ReadAnswers();
 
+    // Reads and drops what the console has sent and nobody has read: replies to answer
+    // requests repeated while it was slow, which belong to a presentation already
+    // closed. Called at each onset, so that the next read finds this presentation's
+    // replies only; each dropped line is traced.
+    void DropStaleReplies();
     // Lets the last command leave, closes and releases the port; errors are ignored.
     void CloseConsole();
 

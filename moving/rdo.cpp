@@ -1,5 +1,8 @@
 #include "moving/rdo.h"
 
+#include <QPushButton>
+
+#include "moving/movingrunner.h"
 #include "moving/movingscore.h"
 #include "ui_rdo.h"
 
@@ -46,7 +49,12 @@ TFormRDO::TFormRDO(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     parts.WatchdogMs = 1;
     parts.ChartPageTitle = QStringLiteral("Приложение - Графики реакции на движущийся объект");
     BindShell(parts);
+
+    m_runner = std::make_unique<vel::moving::MovingRunner>(*this);
+    connect(btnTst(), &QPushButton::clicked, m_runner.get(), &vel::moving::MovingRunner::btnTstClick);
 }
+
+void TFormRDO::StopRunIfGoing() { m_runner->StopQuietly(); }
 
 TFormRDO::~TFormRDO() = default;
 

@@ -8,6 +8,7 @@
 #include "records/testwindow.h"
 
 namespace Ui { class TFormRDO; }
+namespace vel::moving { class MovingRunner; }
 
 class TFormRDO : public vel::TestWindow {
     Q_OBJECT
@@ -19,17 +20,20 @@ public:
     // Where the scoring reads the corridor of exact reactions (the settings page's field),
     // at every scoring; without it the default corridor applies.
     void SetCorridorText(std::function<QString()> text) { m_corridorText = std::move(text); }
+    // The run of the window: "Старт теста", the polling tick, the key hook, tmr1Timer.
+    vel::moving::MovingRunner &Runner() { return *m_runner; }
 
 protected:
     // Scores the run (vel::moving::ScoreRun) into chtL (Series3, lnsrsSeries1,
     // lnsrsSeries2), chtR (Series6), wbRep and ConclusionText; every series is emptied
     // first. Without presentations nothing changes.
     void ScoreRun() override;
-
-    // The run of the window (btnTstClick, the polling tick, the key hook, tmr1Timer) binds
-    // here; it overrides StopRunIfGoing() so that "Сохранить" and closing end a run first.
+    // "Сохранить" and closing end a run first, without its closing message.
+    void StopRunIfGoing() override;
 
 private:
     std::unique_ptr<Ui::TFormRDO> m_ui;
     std::function<QString()> m_corridorText;
+    // Ends before the window's controls, which a run going on still uses at its stop.
+    std::unique_ptr<vel::moving::MovingRunner> m_runner;
 };

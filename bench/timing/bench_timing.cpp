@@ -3,8 +3,10 @@
 // stimulus on the screen and presses the left and right Ctrl through the XTest
 // extension at known delays after it appeared. The answer times the run stores are
 // compared with those delays. Also: the CPU time the program spends per second of a
-// run, with and without the polling thread's wait between ticks.
-//   bench_timing [presentations]      (30 by default: 60 presses)
+// run, with and without the polling thread's wait between ticks. Then the moving-object
+// run (movingbench.cpp): its press timing and the motion of its bar.
+//   bench_timing [presentations] [moving presentations]   (30 and 26 by default: 60 and
+//   52 presses)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -24,7 +26,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "choice/rs232thread.h"
+#include "bench/timing/movingbench.h"
+#include "run/rs232thread.h"
 #include "tests/choice/choicewindow.h"
 #include "tests/choice/xdriver.h"
 
@@ -156,6 +159,7 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int planned = argc > 1 ? std::clamp(atoi(argv[1]), 1, 200) : 30;
+    const int movingPlanned = argc > 2 ? std::clamp(atoi(argv[2]), 0, 200) : 26;
 
     ChoiceWindow w;   // no console on its device list: the keyboard alone
     w.window.show();
@@ -227,5 +231,8 @@ int main(int argc, char **argv)
                 "%.0f ms asking again at once (%.0f ticks/s)\n",
                 timed.cpuMs * 1000 / timed.wallMs, TRS232Thread::DefaultIdleMs, timed.ticks * 1000 / timed.wallMs,
                 busy.cpuMs * 1000 / busy.wallMs, busy.ticks * 1000 / busy.wallMs);
-    return (median <= 1 && worst <= 3 && missing == 0 && !mismatch) ? 0 : 1;
+    const bool choiceMet = median <= 1 && worst <= 3 && missing == 0 && !mismatch;
+    w.window.hide();
+    const bool movingMet = movingPlanned == 0 || MovingBench(movingPlanned) == 0;
+    return choiceMet && movingMet ? 0 : 1;
 }

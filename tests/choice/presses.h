@@ -141,6 +141,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_events.filter(QRegularExpression("^press (green|red) \\d+$"));
     }
+    QStringList Events()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
     int Count(const QString &event)
     {
         std::lock_guard lock(m_mutex);

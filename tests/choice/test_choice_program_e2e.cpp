@@ -23,6 +23,7 @@
 #include "tests/app/runprogram.h"
 #include "ui_newentrydlg.h"
 #include "ui_unit1.h"
+#include "programdriver.h"
 #include "xdriver.h"
 
 using namespace vel;
@@ -72,72 +73,6 @@ Layout LayoutOf(QSize mainSize)
     }
     folder.leave();
     return l;
-}
-
-QPoint Origin(const QString &window)
-{
-    int x = 0, y = 0;
-    XDriver().WindowOrigin(window.toULong(), &x, &y);
-    return {x, y};
-}
-
-void Click(const QString &window, QPoint at, int count = 1)
-{
-    const QPoint o = Origin(window);
-    XDriver().Click(o.x() + at.x(), o.y() + at.y(), count);
-}
-
-void Focus(const QString &window) { Xdo({"windowfocus", "--sync", window}); }
-
-QString Unescape(const QString &cell)
-{
-    QString out;
-    for (qsizetype i = 0; i < cell.size(); ++i) {
-        if (cell[i] != QLatin1Char('\\') || i + 1 == cell.size()) {
-            out += cell[i];
-            continue;
-        }
-        const QChar c = cell[++i];
-        out += c == QLatin1Char('r') ? QChar('\r') : c == QLatin1Char('n') ? QChar('\n') : c == QLatin1Char('t') ? QChar('\t') : c;
-    }
-    return out;
-}
-
-// The records of a table that are not deleted, field by field, as velmora-dbftool dumps
-// them.
-QList<QMap<QString, QString>> Records(const QString &dbf)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_DBFTOOL), {"dump", dbf});
-    p.waitForFinished(30000);
-    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    QList<QMap<QString, QString>> records;
-    if (lines.isEmpty())
-        return records;
-    const QStringList names = lines.first().split('\t');
-    for (const QString &line : lines.mid(1)) {
-        const QStringList cells = line.split('\t');
-        if (cells.value(1) == QLatin1String("*"))
-            continue;
-        QMap<QString, QString> record;
-        for (int i = 0; i < names.size(); ++i)
-            record[names[i]] = Unescape(cells.value(i));
-        records << record;
-    }
-    return records;
-}
-
-QString FindFile(const QString &folder, const QString &name)
-{
-    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files))
-        if (f.fileName().compare(name, Qt::CaseInsensitive) == 0)
-            return f.filePath();
-    for (const QFileInfo &d : QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString found = FindFile(d.filePath(), name);
-        if (!found.isEmpty())
-            return found;
-    }
-    return {};
 }
 
 // One session of the program: its workplace with four presentations a run.

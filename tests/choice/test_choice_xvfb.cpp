@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "choice/choicescore.h"
-#include "choice/rs232thread.h"
+#include "run/rs232thread.h"
 #include "records/datapsy.h"
 #include "choicewindow.h"
 #include "presses.h"

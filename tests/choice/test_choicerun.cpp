@@ -1,11 +1,11 @@
-// The choice reaction run without a window and without waiting: the schedule, the
-// phases of a presentation, the answers of the keyboard, the stop and the stored record.
+// The choice reaction run without a window and without waiting: the phases of a
+// presentation, the answers of the keyboard, the stop and the stored record. What holds
+// for both tests (the schedule, the planned counts, stopping) is in tests/run.
 #include <QtTest>
 
 #include "choice/choicerun.h"
-#include "choice/schedule.h"
 #include "records/datapsy.h"
-#include "runfakes.h"
+#include "tests/run/runfakes.h"
 
 using namespace vel;
 using namespace vel::choice;
@@ -70,97 +70,11 @@ struct Harness {
     ChoiceRun run{record, view, clock, nullptr};
 };
 
-int Count(const TTestRun &run, int from, int to, uint8_t kind)
-{
-    int n = 0;
-    for (int i = from; i <= to; ++i)
-        n += run.Kinds[i] == kind;
-    return n;
-}
-
 } // namespace
 
 class TestChoiceRun : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Schedule ---------------------------------------------------------------------------
-
-    void scheduleDrawsPausesFirstThenPlaceAndOffsetOfEachBlock()
-    {
-        QList<int> bounds;
-        // Block b gets p = b mod 4 and r = b mod 3, so every placement of the pair occurs.
-        int call = 0;
-        const ScheduleDraw draw = [&](int bound) {
-            bounds << bound;
-            const int i = call++;
-            if (i < MaxPresentations)
-                return i % bound;
-            const int block = (i - MaxPresentations) / 2;
-            return (i - MaxPresentations) % 2 == 0 ? block % 4 : block % 3;
-        };
-        TTestRun run;
-        BuildSchedule(run, 200, draw);
-
-        QCOMPARE(bounds.size(), MaxPresentations + 2 * 50);
-        QCOMPARE(bounds.mid(0, MaxPresentations), QList<int>(MaxPresentations, PauseSpreadMs));
-        for (int b = 0; b < 50; ++b)
-            QCOMPARE(bounds.mid(MaxPresentations + 2 * b, 2), (QList<int>{4, 3}));
-        QCOMPARE(run.Delays[1], 500);
-        QCOMPARE(run.Delays[200], 500 + 199);
-        for (int b = 0; b < 50; ++b) {
-            const int p = b % 4, q = (b % 3 + p + 1) % 4;
-            for (int j = 0; j < 4; ++j)
-                QCOMPARE(int(run.Kinds[1 + 4 * b + j]), (j == p || j == q) ? 2 : 1);
-        }
-    }
-
-    void scheduleHoldsTwoOfEachKindPerBlock_data()
-    {
-        QTest::addColumn<int>("planned");
-        for (int n : {1, 2, 4, 6, 29, 30, 31, 32, 198, 200})
-            QTest::addRow("%d presentations", n) << n;
-    }
-    void scheduleHoldsTwoOfEachKindPerBlock()
-    {
-        QFETCH(int, planned);
-        for (quint32 seed = 1; seed <= 200; ++seed) {
-            QRandomGenerator random(seed);
-            TTestRun run;
-            BuildSchedule(run, planned, [&](int bound) { return int(random.bounded(bound)); });
-            for (int i = 1; i <= MaxPresentations; ++i) {
-                QVERIFY(run.Delays[i] >= 500 && run.Delays[i] <= 2499);
-                QVERIFY(run.Kinds[i] == 1 || run.Kinds[i] == 2);
-            }
-            const int fullBlocks = planned % 4 == 2 ? planned / 4 : 50;
-            for (int b = 0; b < fullBlocks; ++b)
-                QCOMPARE(Count(run, 1 + 4 * b, 4 + 4 * b, RedKind), 2);
-            if (planned % 4 == 2)   // the cut block: one of each
-                QCOMPARE(Count(run, planned - 1, planned, RedKind), 1);
-        }
-    }
-
-    void plannedCountFromTheSettingsField_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("planned");
-        QTest::newRow("empty") << "" << 30;
-        QTest::newRow("blanks") << "  " << 30;
-        QTest::newRow("number") << "12" << 12;
-        QTest::newRow("blanks around, as the settings file may give") << "\t7 " << 7;
-        QTest::newRow("zero") << "0" << 0;
-        QTest::newRow("the most") << "200" << 200;
-        QTest::newRow("above the schedule, capped") << "201" << 200;
-        QTest::newRow("far above") << "999" << 200;
-        QTest::newRow("not a number") << "1000 раз" << 30;
-        QTest::newRow("negative") << "-5" << 0;
-    }
-    void plannedCountFromTheSettingsField()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, planned);
-        QCOMPARE(PlannedCountOf(text), planned);
-    }
-
     // One run -----------------------------------------------------------------------------
 
     void keyboardRunOfFourPresentations()
@@ -235,37 +149,6 @@ private Q_SLOTS:
 
     // Stopping ---------------------------------------------------------------------------
 
-    void stopByTheOperator_data()
-    {
-        QTest::addColumn<int>("stopAt");   // ms after the start
-        QTest::addColumn<int>("done");
-        QTest::newRow("in the first pause") << 500 << 0;
-        QTest::newRow("during presentation 1: closed and counted") << 1500 << 1;
-        QTest::newRow("in the pause after presentation 1: nothing more counted") << 3200 << 1;
-        QTest::newRow("during presentation 2, after its answer") << 3900 << 2;
-    }
-    void stopByTheOperator()
-    {
-        QFETCH(int, stopAt);
-        QFETCH(int, done);
-        Harness h;
-        h.run.StartRun(QString(), QStringLiteral("4"));
-        h.TickFor(20000, {PressesOf("L300"), PressesOf("R310")}, [&](int t) {
-            if (t == stopAt)
-                h.run.StopRun();
-        });
-        QVERIFY(!h.run.Running());
-        QCOMPARE(int(h.record.DoneCount), done);
-        QCOMPARE(int(h.record.PlanCount), 4);
-        QCOMPARE(h.view.bars.size(), done);
-        QVERIFY(!h.view.polling && !h.view.hook && h.view.shown == 0);
-        QCOMPARE(h.view.Names().mid(h.view.events.size() - 2), (QStringList{"beep", "finished"}));
-        if (done >= 1)
-            QCOMPARE(int(h.record.LeftTimes[1]), 1450);
-        if (done >= 2)   // closed with the answer held when it was stopped
-            QCOMPARE(int(h.record.RightTimes[2]), 1460);
-    }
-
     void quietStopWhenTheWindowCloses()
     {
         Harness h;
@@ -276,48 +159,6 @@ private Q_SLOTS:
         QCOMPARE(int(h.record.DoneCount), 1);
     }
 
-    void plannedCountsAtTheEdges_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("planned");
-        QTest::addColumn<int>("done");
-        QTest::newRow("0 still shows one presentation") << "0" << 0 << 1;
-        QTest::newRow("empty field: 30") << "" << 30 << 30;
-        QTest::newRow("above 200: capped") << "250" << 200 << 200;
-    }
-    void plannedCountsAtTheEdges()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, planned);
-        QFETCH(int, done);
-        Harness h;
-        h.run.SetScheduleDraw(ClockSeededDraw());
-        h.run.StartRun(QString(), text);
-        h.TickFor(1000 + 200 * 4500);
-        QVERIFY(!h.run.Running());
-        QCOMPARE(int(h.record.PlanCount), planned);
-        QCOMPARE(int(h.record.DoneCount), done);
-        QCOMPARE(h.view.progress, QStringLiteral("%1 из %2").arg(done).arg(planned));
-        if (planned == 30)
-            QCOMPARE(Count(h.record, 1, 30, RedKind), 15);
-    }
-
-    void startWhileRunningIsIgnoredAndTicksAfterTheStopDoNothing()
-    {
-        Harness h;
-        h.run.StartRun(QString(), QStringLiteral("2"));
-        h.TickFor(1200);
-        const QStringList before = h.view.events;
-        h.run.StartRun(QString(), QStringLiteral("2"));
-        QCOMPARE(h.view.events, before);
-        h.run.StopRun();
-        const QStringList after = h.view.events;
-        h.clock.now += 5000;
-        h.run.Tick();
-        h.run.WatchdogCheck();
-        h.run.KeyAnswer(Hand::Left, h.clock.now);
-        QCOMPARE(h.view.events, after);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestChoiceRun)

@@ -6,7 +6,7 @@
 #include "choice/choicerun.h"
 #include "console/consolelink.h"
 #include "records/datapsy.h"
-#include "runfakes.h"
+#include "tests/run/runfakes.h"
 #include "store/common/clock.h"
 #include "tests/console/simprocess.h"
 

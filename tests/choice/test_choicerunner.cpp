@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "choice/rs232thread.h"
+#include "run/rs232thread.h"
 #include "choicewindow.h"
 #include "tests/console/simprocess.h"
 

@@ -38,6 +38,24 @@ XDriver::~XDriver()
         XCloseDisplay(D(m_display));
 }
 
+namespace {
+
+XDriver::Colour ColourOf(unsigned long pixel)
+{
+    using Colour = XDriver::Colour;
+    const int r = int((pixel >> 16) & 0xFF), g = int((pixel >> 8) & 0xFF), b = int(pixel & 0xFF);
+    if (g > 150 && r < 100 && b < 100)
+        return Colour::Green;
+    if (r > 150 && g < 100 && b < 100)
+        return Colour::Red;
+    // The bar's fill and its darker rim.
+    if (r > 120 && g > 60 && g < 200 && b < 90 && r > g + 40)
+        return Colour::Orange;
+    return Colour::Other;
+}
+
+} // namespace
+
 XDriver::Colour XDriver::PixelAt(int x, int y)
 {
     Display *d = D(m_display);
@@ -46,12 +64,21 @@ XDriver::Colour XDriver::PixelAt(int x, int y)
         return Colour::Other;
     const unsigned long pixel = XGetPixel(image, 0, 0);
     XDestroyImage(image);
-    const int r = int((pixel >> 16) & 0xFF), g = int((pixel >> 8) & 0xFF), b = int(pixel & 0xFF);
-    if (g > 150 && r < 100 && b < 100)
-        return Colour::Green;
-    if (r > 150 && g < 100 && b < 100)
-        return Colour::Red;
-    return Colour::Other;
+    return ColourOf(pixel);
+}
+
+int XDriver::FindColour(int x, int y, int width, Colour colour)
+{
+    Display *d = D(m_display);
+    XImage *image = XGetImage(d, DefaultRootWindow(d), x, y, unsigned(width), 1, AllPlanes, ZPixmap);
+    if (!image)
+        return -1;
+    int found = -1;
+    for (int i = 0; i < width && found < 0; ++i)
+        if (ColourOf(XGetPixel(image, i, 0)) == colour)
+            found = i;
+    XDestroyImage(image);
+    return found;
 }
 
 XDriver::Colour XDriver::WaitForStimulus(int x, int y, double timeoutMs, double *whenMs, double *blankMs)

@@ -18,10 +18,14 @@ public:
 
     bool Ok() const { return m_display != nullptr; }
 
-    enum class Colour { Other, Green, Red };
+    // Green and Red: the choice test's triangles; Orange: the moving-object test's bar.
+    enum class Colour { Other, Green, Red, Orange };
     // The colour of the screen at a point (root window coordinates).
     Colour PixelAt(int x, int y);
-    // Polls the point until it turns green or red (the stimulus is drawn), at most
+    // The first point of `colour` on the row from (x, y) `width` points long, as an offset
+    // from x; -1 when there is none.
+    int FindColour(int x, int y, int width, Colour colour);
+    // Polls the point until it turns green, red or orange (the stimulus is drawn), at most
     // `timeoutMs`; `whenMs` receives the moment it was first seen, `blankMs` the last
     // moment it was seen without it: the stimulus came between the two.
     Colour WaitForStimulus(int x, int y, double timeoutMs, double *whenMs, double *blankMs = nullptr);

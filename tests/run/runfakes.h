@@ -6,11 +6,11 @@
 
 #include <functional>
 
-#include "choice/choicerun.h"
+#include "run/reactionrun.h"
 
 namespace runfakes {
 
-class FakeClock : public vel::choice::RunClock {
+class FakeClock : public vel::RunClock {
 public:
     uint32_t Now() override { return now; }
     uint32_t now = 1'000'000;
@@ -20,15 +20,21 @@ public:
 // stimuli first (R R G G).
 inline int ZeroDraw(int) { return 0; }
 
-class FakeView : public vel::choice::ChoiceRunView {
+class FakeView : public vel::RunView {
 public:
-    explicit FakeView(vel::choice::RunClock &clock) : m_clock(clock) {}
+    explicit FakeView(vel::RunClock &clock) : m_clock(clock) {}
 
     void EnterRun() override { Log("enter"); }
     void ShowStimulus(uint8_t kind) override
     {
         shown = kind;
         Log(QStringLiteral("stimulus %1").arg(kind));
+    }
+    // The bar moves often: its moves are kept apart from the events, each with the time.
+    void MoveBar(int left) override
+    {
+        barLeft = left;
+        barMoves << qMakePair(m_clock.Now() - m_origin, left);
     }
     void AddLiveBar(int presentation, int height) override
     {
@@ -61,6 +67,8 @@ public:
     QStringList bars;
     QString progress;
     uint8_t shown = 0;
+    int barLeft = -1;
+    QList<QPair<uint32_t, int>> barMoves;
     bool watchdog = false, polling = false, hook = false;
     std::function<void()> onFinished;
 
@@ -80,7 +88,7 @@ private:
             m_origin = m_clock.Now();
         events << QStringLiteral("%1 %2").arg(m_clock.Now() - m_origin).arg(event);
     }
-    vel::choice::RunClock &m_clock;
+    vel::RunClock &m_clock;
     uint32_t m_origin = 0;
 };
 

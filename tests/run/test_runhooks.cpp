@@ -4,14 +4,13 @@
 #include <QShortcut>
 #include <QtTest>
 
-#include "choice/keyhook.h"
-#include "choice/rs232thread.h"
+#include "run/keyhook.h"
+#include "run/rs232thread.h"
 #include "store/common/clock.h"
 
 using namespace vel;
-using namespace vel::choice;
 
-Q_DECLARE_METATYPE(std::optional<vel::choice::Hand>)
+Q_DECLARE_METATYPE(std::optional<vel::Hand>)
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <functional>
 
-namespace vel::choice {
+namespace vel {
 
 class TRS232Thread : public QThread {
     Q_OBJECT
@@ -53,4 +53,4 @@ private:
     quint64 m_ticks = 0;
 };
 
-} // namespace vel::choice
+} // namespace vel

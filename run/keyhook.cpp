@@ -1,11 +1,11 @@
-#include "choice/keyhook.h"
+#include "run/keyhook.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 
 #include "store/common/clock.h"
 
-namespace vel::choice {
+namespace vel {
 
 namespace {
 
@@ -87,4 +87,4 @@ bool KeyHook::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-} // namespace vel::choice
+} // namespace vel

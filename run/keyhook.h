@@ -9,11 +9,11 @@
 #include <functional>
 #include <optional>
 
-#include "choice/choicerun.h"
+#include "run/reactionrun.h"
 
 class QKeyEvent;
 
-namespace vel::choice {
+namespace vel {
 
 // The hand of a Ctrl key press, told by the native key: the key symbols Control_L and
 // Control_R under X11 and Wayland, the extended-key flag of the scan code on Windows.
@@ -47,4 +47,4 @@ private:
     bool m_installed = false;
 };
 
-} // namespace vel::choice
+} // namespace vel

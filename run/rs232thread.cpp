@@ -1,9 +1,9 @@
-#include "choice/rs232thread.h"
+#include "run/rs232thread.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-namespace vel::choice {
+namespace vel {
 
 namespace {
 // Longest wait for the thread to end at shutdown; it is only ever waiting on a condition.
@@ -110,4 +110,4 @@ void TRS232Thread::run()
     }
 }
 
-} // namespace vel::choice
+} // namespace vel

@@ -1,0 +1,210 @@
+// The moving-object run under the X server: the timing of left and right Ctrl presses
+// injected through XTest at known moments after the start mark, and the motion of the
+// bar: every paint of it against the position of the run clock at that moment, and the
+// largest time between two successive places of the bar on the screen.
+#include "bench/timing/movingbench.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "run/rs232thread.h"
+#include "store/common/clock.h"
+#include "tests/choice/xdriver.h"
+#include "tests/moving/movingwindow.h"
+
+using namespace movingtest;
+using xdriver::NowMs;
+using xdriver::XDriver;
+
+namespace {
+
+struct Press {
+    int presentation = 0;   // 1-based
+    bool right = false;
+    double at = 0;          // ms after the start mark, as sent
+};
+
+struct Paint {
+    double when = 0;        // NowMs
+    int left = 0;
+    int expected = 0;       // the formula at that moment
+};
+
+double CpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+// Watches the bar's label on the main thread: each paint while a presentation moves, and
+// the start mark of each presentation, handed to the presser.
+class BarWatch : public QObject {
+public:
+    BarWatch(MovingWindow &w) : m_w(w) { w.window.imgS0()->installEventFilter(this); }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const ReactionRun &run = m_w.Runner().Run();
+        if (run.CurrentPhase() != ReactionRun::Phase::Presenting)
+            return false;
+        const double now = NowMs();
+        if (event->type() == QEvent::Move || event->type() == QEvent::Show) {
+            mark = run.StartTick();
+            presentation = run.DoneCount() + 1;
+        }
+        if (event->type() == QEvent::Paint) {
+            // The run clock's TickCount is the whole milliseconds of NowMs's clock.
+            const int t = int(uint32_t(uint64_t(now)) - run.StartTick());
+            paints.push_back({now, m_w.window.imgS0()->x(), BarLeft(run.CurrentKind(), t)});
+            presentationOf.push_back(run.DoneCount() + 1);
+        }
+        return false;
+    }
+
+    std::atomic<uint32_t> mark{0};
+    std::atomic<int> presentation{0};
+    std::vector<Paint> paints;
+    std::vector<int> presentationOf;
+
+private:
+    MovingWindow &m_w;
+};
+
+} // namespace
+
+int MovingBench(int planned)
+{
+    MovingWindow w;   // no console: the keyboard alone
+    w.window.show();
+    w.window.activateWindow();
+    QElapsedTimer t;
+    t.start();
+    while (!(w.window.windowHandle() && w.window.windowHandle()->isExposed() && w.window.isActiveWindow())
+           && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    // Per presentation a left press in 900..1340 ms and a right one in 1360..1800 ms after
+    // the start mark, spread evenly and shuffled.
+    std::vector<double> early, late;
+    for (int i = 0; i < planned; ++i) {
+        early.push_back(900 + 440.0 * i / std::max(1, planned - 1));
+        late.push_back(1360 + 420.0 * i / std::max(1, planned - 1));
+    }
+    std::mt19937 random(20261210);
+    std::shuffle(early.begin(), early.end(), random);
+    std::shuffle(late.begin(), late.end(), random);
+    std::vector<Press> presses;
+    for (int i = 0; i < planned; ++i) {
+        presses.push_back({i + 1, false, early[size_t(i)]});
+        presses.push_back({i + 1, true, late[size_t(i)]});
+    }
+
+    BarWatch watch(w);
+    w.SetPlannedCount(planned);
+    std::atomic<double> presserCpu{0};
+    std::atomic<bool> stop{false};
+    std::thread presser([&] {
+        XDriver x;
+        int done = 0;
+        for (size_t i = 0; i < presses.size() && !stop; i += 2) {
+            const int presentation = presses[i].presentation;
+            while (watch.presentation.load() != presentation && !stop)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            // The start mark on NowMs's clock: TickCount is its whole milliseconds.
+            const double now = NowMs();
+            const double mark = now - double(uint32_t(uint64_t(now)) - watch.mark.load());
+            for (size_t j = i; j < i + 2; ++j) {
+                Press &p = presses[j];
+                while (NowMs() < mark + p.at)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                p.at = x.PressCtrl(p.right, 20) - mark;
+            }
+            ++done;
+        }
+        presserCpu = ThreadCpuMs();
+    });
+
+    const double cpu0 = CpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    w.window.btnTst()->click();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (!w.Runner().Running() && !w.watcher.messages.isEmpty())
+            loop.quit();
+    });
+    check.start(50);
+    loop.exec();
+    const double wallMs = double(wall.elapsed());
+    stop = true;
+    presser.join();
+    const double cpuMs = CpuMs() - cpu0 - presserCpu;
+
+    const TTestRun &record = w.Record();
+    std::vector<double> errors;
+    int missing = 0;
+    for (const Press &p : presses) {
+        const uint16_t stored = p.right ? record.RightTimes[p.presentation] : record.LeftTimes[p.presentation];
+        if (p.presentation > record.DoneCount || stored == PresentationLengthMs) {
+            ++missing;
+            continue;
+        }
+        errors.push_back(std::fabs(double(stored) - p.at));
+    }
+    const double median = Median(errors);
+    const double worst = errors.empty() ? 0 : *std::max_element(errors.begin(), errors.end());
+    const bool timingMet = median <= 1 && worst <= 3 && missing == 0;
+    std::printf("moving object: presses: %zu measured, %d missing, in %d presentations; 900..1800 ms after "
+                "the start mark\n",
+                errors.size(), missing, int(record.DoneCount));
+    std::printf("moving object: answer time error |stored - true|: median %.2f ms (target <= 1), max %.2f ms "
+                "(target <= 3)  -> %s\n",
+                median, worst, timingMet ? "met" : "NOT MET");
+
+    // Motion: each paint against the formula, and the time between successive places.
+    int worstPx = 0;
+    double worstGap = 0;
+    for (size_t i = 0; i < watch.paints.size(); ++i) {
+        const Paint &p = watch.paints[i];
+        worstPx = std::max(worstPx, std::abs(p.left - p.expected));
+        if (i > 0 && watch.presentationOf[i] == watch.presentationOf[i - 1])
+            worstGap = std::max(worstGap, p.when - watch.paints[i - 1].when);
+    }
+    const bool motionMet = worstPx <= 1 && worstGap <= 20 && !watch.paints.empty();
+    std::printf("moving object: %zu paints of the moving bar; largest distance from the formula %d px (target "
+                "<= 1), largest time between two successive places %.2f ms (target <= 20)  -> %s\n",
+                watch.paints.size(), worstPx, worstGap, motionMet ? "met" : "NOT MET");
+    std::printf("moving object: program CPU per second of run: %.0f ms (%d ms wait between ticks)\n",
+                cpuMs * 1000 / wallMs, TRS232Thread::DefaultIdleMs);
+    return timingMet && motionMet ? 0 : 1;
+}

@@ -1,0 +1,85 @@
+// The run of the moving-object window (offscreen, real clock): the stage during a run,
+// the bar travelling and stopping where the answer put it, and what the stop leaves.
+#include <QChartView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "run/rs232thread.h"
+#include "tests/moving/movingwindow.h"
+#include "ui_rdo.h"
+
+using namespace movingtest;
+
+class TestMovingRunner : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void keyboardRunFromStartToTheClosingMessage()
+    {
+        MovingWindow f;
+        TFormRDO &w = f.window;
+        f.SetPlannedCount(1);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible() && !w.imgSL()->isVisible());
+
+        w.btnTst()->click();
+        QVERIFY(f.Runner().Running());
+        QCOMPARE(w.btnTst()->text(), StopCaption);
+        QVERIFY(!w.pgc1()->isTabVisible(1) && !w.pgc1()->isTabVisible(2));
+        QVERIFY(w.ChartLR()->isVisible() && w.ProgressLabel()->isVisible());
+        QCOMPARE(w.tmr1().interval(), 1);
+
+        // After the first pause: the track where the kind puts its line, the bar on its
+        // way to it from its own side, over the track.
+        QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 3000);
+        const uint8_t kind = f.Record().Kinds[1];
+        QCOMPARE(w.imgSR()->x(), kind == 1 ? 11 : 363);
+        QVERIFY(w.imgSR()->isVisible() && !w.imgSL()->isVisible());
+        QCOMPARE(w.imgS0()->parentWidget(), w.ui().Panel1);
+        QTRY_VERIFY_WITH_TIMEOUT(kind == 1 ? w.imgS0()->x() < 500 : w.imgS0()->x() > 120, 1000);
+
+        // The left Ctrl at about 300 ms: the bar stops at Round((1350 - r) / 3) + 150 or
+        // Round(r / 3) + 20, which is where it stays in the pause.
+        QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 37, 0xffe3, 0);
+        QCoreApplication::sendEvent(&w, &ctrl);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Runner().Run().DoneCount() == 1, 3000);
+        const int r = f.Record().LeftTimes[1];
+        QVERIFY2(r > 0 && r < 1800, qPrintable(QString::number(r)));
+        QCOMPARE(f.Record().RightTimes[1], 1800);
+        QCOMPARE(w.imgS0()->x(), FrozenBarLeft(kind, r));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
+        QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
+        QCOMPARE(int(f.Record().BaseTime), 1350);
+        QCOMPARE(int(f.Record().AnswerTime), 1800);
+        QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible());
+        QCOMPARE(w.btnTst()->text(), StartCaption);
+        QVERIFY(w.pgc1()->isTabVisible(1) && w.pgc1()->isTabVisible(2));
+        QVERIFY(w.lblTextHelp()->isVisible());
+        QCOMPARE(w.ProgressLabel()->text(), QStringLiteral("1 из 1"));
+        QVERIFY(f.Runner().Thread().Suspended());
+    }
+
+    void saveDuringARunStopsItWithoutTheMessage()
+    {
+        MovingWindow f;
+        TFormRDO &w = f.window;
+        f.SetPlannedCount(3);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.btnTst()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 3000);
+        w.btnSave()->click();
+        QVERIFY(!f.Runner().Running());
+        QCOMPARE(int(f.Record().DoneCount), 1);   // the presentation on the screen, closed
+        QCOMPARE(int(f.Record().PlanCount), 3);
+        QTest::qWait(200);
+        QVERIFY(f.watcher.messages.isEmpty());
+        QVERIFY(!w.isVisible());
+    }
+};
+
+CHOICE_WINDOW_TEST_MAIN(TestMovingRunner)
+#include "test_movingrunner.moc"
