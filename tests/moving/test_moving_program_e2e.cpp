@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/unit1.h"
+#include "moving/movingscore.h"
 #include "moving/rdo.h"
 #include "records/datapsy.h"
 #include "register/newentrydlg.h"
@@ -316,8 +317,12 @@ private Q_SLOTS:
                                     .arg(i).arg(stored).arg(low).arg(high)));
         }
         QVERIFY2(test.value("DATAPSY").contains(kinds.first()), qPrintable(test.value("DATAPSY")));
-        // The conclusion is the scoring's: compared once the moving-object scoring fills
-        // ConclusionText (until then both saves store the same empty text).
+        // The conclusion is the scoring's, at the corridor of a fresh settings page.
+        const auto score = moving::ScoreRun(run, {PatientName, QStringLiteral("м"), QDate::currentDate().addDays(-2555)},
+                                            QDate::currentDate(), moving::CorridorOf(QString()));
+        QVERIFY(score);
+        // The conclusion field holds 60 characters.
+        QCOMPARE(test.value("PSYFINAL").trimmed(), score->ConclusionText.left(60).trimmed());
     }
 
     void consoleTest()
