@@ -3,6 +3,9 @@
 // only measure and print one line against a target.
 #include <QElapsedTimer>
 
+#include <sys/resource.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -27,6 +30,21 @@ inline void ReportAgainstTarget(const char *what, double ms, double targetMs)
 {
     std::printf("%-62s %9.2f ms  (target <= %g ms: %s)\n", what, ms, targetMs,
                 ms <= targetMs ? "ok" : "OVER");
+}
+
+// CPU time of the whole process and of the calling thread so far, in milliseconds.
+inline double ProcessCpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+inline double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
 } // namespace vel::bench

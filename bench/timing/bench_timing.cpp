@@ -23,15 +23,17 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "bench/timing/movingbench.h"
+#include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "tests/choice/choicewindow.h"
 #include "tests/choice/xdriver.h"
 
 using namespace choicetest;
+using vel::bench::ProcessCpuMs;
+using vel::bench::ThreadCpuMs;
 using xdriver::NowMs;
 using xdriver::XDriver;
 
@@ -43,19 +45,7 @@ struct Press {
     double delay = 0;       // ms from the stimulus seen to the press sent
 };
 
-double ProcessCpuMs()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
 
-double ThreadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
 
 void SleepUntil(double whenMs)
 {

@@ -19,14 +19,16 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
 
+#include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "store/common/clock.h"
 #include "tests/choice/xdriver.h"
 #include "tests/moving/movingwindow.h"
 
 using namespace movingtest;
+using vel::bench::ProcessCpuMs;
+using vel::bench::ThreadCpuMs;
 using xdriver::NowMs;
 using xdriver::XDriver;
 
@@ -44,19 +46,7 @@ struct Paint {
     int expected = 0;       // the formula at that moment
 };
 
-double CpuMs()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
 
-double ThreadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
 
 double Median(std::vector<double> v)
 {
@@ -153,7 +143,7 @@ int MovingBench(int planned)
         presserCpu = ThreadCpuMs();
     });
 
-    const double cpu0 = CpuMs();
+    const double cpu0 = ProcessCpuMs();
     QElapsedTimer wall;
     wall.start();
     w.window.btnTst()->click();
@@ -168,7 +158,7 @@ int MovingBench(int planned)
     const double wallMs = double(wall.elapsed());
     stop = true;
     presser.join();
-    const double cpuMs = CpuMs() - cpu0 - presserCpu;
+    const double cpuMs = ProcessCpuMs() - cpu0 - presserCpu;
 
     const TTestRun &record = w.Record();
     std::vector<double> errors;
