@@ -4,6 +4,7 @@
 // largest time between two successive places of the bar on the screen.
 #include "bench/timing/movingbench.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
@@ -149,15 +150,31 @@ int MovingBench(int planned)
     w.window.btnTst()->click();
     QEventLoop loop;
     QTimer check;
+    // A presentation lasts at most about 3.5 s with its pause; a run that has not ended
+    // long after that is reported instead of waited for.
+    const qint64 limitMs = 30000 + 4000LL * planned;
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!w.Runner().Running() && !w.watcher.messages.isEmpty())
+        if (!w.Runner().Running() && !w.watcher.messages.isEmpty()) {
             loop.quit();
+        } else if (wall.elapsed() > limitMs) {
+            // A message box left open would hold its own loop inside this one.
+            if (QWidget *modal = QApplication::activeModalWidget())
+                modal->close();
+            loop.quit();
+        }
     });
     check.start(50);
     loop.exec();
     const double wallMs = double(wall.elapsed());
     stop = true;
     presser.join();
+    if (wall.elapsed() > limitMs) {
+        std::printf("moving object: the run did not end within %lld ms (running: %s, %d of %d presentations, "
+                    "%lld closing messages seen)  -> NOT MET\n",
+                    limitMs, w.Runner().Running() ? "yes" : "no", int(w.Record().DoneCount), planned,
+                    qint64(w.watcher.messages.size()));
+        return 1;
+    }
     const double cpuMs = ProcessCpuMs() - cpu0 - presserCpu;
 
     const TTestRun &record = w.Record();
