@@ -10,7 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include "store/common/text.h"
 #include "tests/app/runprogram.h"
+#include "tests/app/workfolder.h"
 #include "xdriver.h"
 
 namespace e2e {
@@ -81,6 +88,54 @@ inline QString FindFile(const QString &folder, const QString &name)
             return found;
     }
     return {};
+}
+
+// One session of the program: its own workplace whose settings file holds
+// `settingsLines` (the lines after the section header), and the consoles of `extraPorts`.
+struct ProgramSession {
+    ProgramSession(const QString &settingsLines, const QString &extraPorts)
+    {
+        QDir().mkpath(w.home() + "/Data");
+        WriteAll(w.home() + "/Data/velmora.ini",
+                 vel::ToCp1251(QStringLiteral("[Общие настройки]\r\n") + settingsLines));
+        qputenv("VELMORA_EXTRA_PORTS", extraPorts.toUtf8());
+        program = w.start();
+        qunsetenv("VELMORA_EXTRA_PORTS");
+    }
+    ~ProgramSession()
+    {
+        if (program)
+            Stop(*program);
+    }
+    qint64 pid() const { return program->processId(); }
+
+    Workplace w;
+    std::unique_ptr<QProcess> program;
+};
+
+// Waits for the main window, lays out the controls for its size (`layOut` gives where
+// "Добавить пациента" is), adds the patient `name` through the patient dialog and waits
+// for the working list to move to it. The main window's id; empty when a window did not
+// come.
+inline QString AddPatient(ProgramSession &s, const QString &name, const std::function<QPoint(QSize)> &layOut)
+{
+    const QStringList main = WaitForWindow(MainCaption, s.pid(), 30000);
+    if (main.isEmpty())
+        return {};
+    int width = 0, height = 0;
+    XDriver().WindowSize(main.first().toULong(), &width, &height);
+    const QPoint append = layOut(QSize(width, height));
+
+    Focus(main.first());
+    Click(main.first(), append);
+    const QStringList dialog = WaitForWindow("^Добавление пациента$", s.pid(), 10000);
+    if (dialog.isEmpty())
+        return {};
+    Focus(dialog.first());
+    Xdo({"type", "--delay", "20", name});
+    Xdo({"key", "Return"});
+    QTest::qWait(800);   // the working list moves to the new patient; its tests are shown
+    return main.first();
 }
 
 } // namespace e2e

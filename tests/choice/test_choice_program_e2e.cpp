@@ -76,25 +76,9 @@ Layout LayoutOf(QSize mainSize)
 }
 
 // One session of the program: its workplace with four presentations a run.
-struct Session {
+struct Session : e2e::ProgramSession {
     explicit Session(const QString &extraPorts = {})
-    {
-        QDir().mkpath(w.home() + "/Data");
-        WriteAll(w.home() + "/Data/velmora.ini",
-                 ToCp1251(QStringLiteral("[Общие настройки]\r\nЧисло предъявлений = 4\r\n")));
-        qputenv("VELMORA_EXTRA_PORTS", extraPorts.toUtf8());
-        program = w.start();
-        qunsetenv("VELMORA_EXTRA_PORTS");
-    }
-    ~Session()
-    {
-        if (program)
-            Stop(*program);
-    }
-    qint64 pid() const { return program->processId(); }
-
-    Workplace w;
-    std::unique_ptr<QProcess> program;
+        : e2e::ProgramSession(QStringLiteral("Число предъявлений = 4\r\n"), extraPorts) {}
 };
 
 } // namespace
@@ -105,23 +89,13 @@ private:
     // Adds the patient through the dialog and opens a new choice test; the choice window.
     QString AddPatientAndOpenTest(Session &s, Layout &layout)
     {
-        const QStringList main = WaitForWindow(MainCaption, s.pid(), 30000);
-        if (main.isEmpty())
+        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
+            layout = LayoutOf(size);
+            return layout.btPplAppend;
+        });
+        if (mainWindow.isEmpty())
             return {};
-        int width = 0, height = 0;
-        XDriver().WindowSize(main.first().toULong(), &width, &height);
-        layout = LayoutOf(QSize(width, height));
-
-        Focus(main.first());
-        Click(main.first(), layout.btPplAppend);
-        const QStringList dialog = WaitForWindow("^Добавление пациента$", s.pid(), 10000);
-        if (dialog.isEmpty())
-            return {};
-        Focus(dialog.first());
-        Xdo({"type", "--delay", "20", PatientName});
-        Xdo({"key", "Return"});
-        QTest::qWait(800);   // the working list moves to the new patient; its tests are shown
-        Click(main.first(), layout.btn_plant);
+        Click(mainWindow, layout.btn_plant);
         const QStringList psy = WaitForWindow("^Новая тест реакции выбора пациента: " + PatientName + "$", s.pid(), 10000);
         if (psy.isEmpty())
             return {};

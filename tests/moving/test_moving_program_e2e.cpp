@@ -160,26 +160,10 @@ private:
     std::vector<BarPress> m_made;
 };
 
-// One session of the program: its workplace with four presentations a moving-object run.
-struct Session {
+// One session of the program: its workplace with four presentations a run.
+struct Session : e2e::ProgramSession {
     explicit Session(const QString &extraPorts = {})
-    {
-        QDir().mkpath(w.home() + "/Data");
-        WriteAll(w.home() + "/Data/velmora.ini",
-                 ToCp1251(QStringLiteral("[Общие настройки]\r\nчисло предъявлений рдо = 4\r\n")));
-        qputenv("VELMORA_EXTRA_PORTS", extraPorts.toUtf8());
-        program = w.start();
-        qunsetenv("VELMORA_EXTRA_PORTS");
-    }
-    ~Session()
-    {
-        if (program)
-            Stop(*program);
-    }
-    qint64 pid() const { return program->processId(); }
-
-    Workplace w;
-    std::unique_ptr<QProcess> program;
+        : e2e::ProgramSession(QStringLiteral("число предъявлений рдо = 4\r\n"), extraPorts) {}
 };
 
 } // namespace
@@ -190,27 +174,17 @@ private:
     // Adds the patient, chooses the moving-object test and opens a new one; its window.
     QString AddPatientAndOpenTest(Session &s, Layout &layout)
     {
-        const QStringList main = WaitForWindow(MainCaption, s.pid(), 30000);
-        if (main.isEmpty())
+        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
+            layout = LayoutOf(size);
+            return layout.btPplAppend;
+        });
+        if (mainWindow.isEmpty())
             return {};
-        int width = 0, height = 0;
-        XDriver().WindowSize(main.first().toULong(), &width, &height);
-        layout = LayoutOf(QSize(width, height));
-
-        Focus(main.first());
-        Click(main.first(), layout.btPplAppend);
-        const QStringList dialog = WaitForWindow("^Добавление пациента$", s.pid(), 10000);
-        if (dialog.isEmpty())
-            return {};
-        Focus(dialog.first());
-        Xdo({"type", "--delay", "20", PatientName});
-        Xdo({"key", "Return"});
-        QTest::qWait(800);   // the working list moves to the new patient; its tests are shown
         // The second test of the selector.
-        Click(main.first(), layout.cbb_test);
+        Click(mainWindow, layout.cbb_test);
         Xdo({"key", "Down"});
         QTest::qWait(200);
-        Click(main.first(), layout.btn_plant);
+        Click(mainWindow, layout.btn_plant);
         const QStringList rdo = WaitForWindow(NewCaption, s.pid(), 10000);
         if (rdo.isEmpty())
             return {};
