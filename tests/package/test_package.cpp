@@ -100,7 +100,7 @@ private Q_SLOTS:
                  qPrintable(description));
         // Computed from the binaries' libraries, plus what is loaded at run time.
         const QStringList depends = Field(m_deb, "Depends").split(QRegularExpression(",\\s*"));
-        for (const QString &lib : {"libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6", "libqt6serialport6",
+        for (const char *lib : {"libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6", "libqt6serialport6",
                                    "libqt6charts6", "libzip4", "libc6"}) {
             QVERIFY2(depends.indexOf(QRegularExpression("^" + QString(lib) + "( .*)?$")) >= 0,
                      qPrintable(QString(lib) + " missing from " + depends.join(", ")));
