@@ -42,16 +42,8 @@ void AppendPatient(Table &people, const ImportedPatient &p, int idx, int storedB
     people.append();
     try {
         people.setValue(QStringLiteral("IDX"), idx);
-        people.setValue(QStringLiteral("FIO"), p.fio);
-        people.setValue(QStringLiteral("SEX"), p.sex);
-        people.setValue(QStringLiteral("BIRTHDAY"), p.birthday);
-        people.setValue(QStringLiteral("ADDRESS"), p.address);
-        people.setValue(QStringLiteral("INSURANCE"), p.insurance);
-        people.setValue(QStringLiteral("MINSURANCE"), p.medInsurance);
-        people.setValue(QStringLiteral("BIRTHCERT"), p.birthCert);
-        people.setValue(QStringLiteral("RUPASSPORT"), p.passport);
-        people.setValue(QStringLiteral("RUPASSUED"), p.passportIssuedBy);
-        people.setValue(QStringLiteral("RUPASSUEDD"), p.passportIssued);
+        WritePatient(people, {p.fio, p.sex, p.birthday, p.address, p.insurance, p.medInsurance, p.birthCert,
+                              p.passport, p.passportIssuedBy, p.passportIssued, QString()});
         people.setValue(QStringLiteral("LASTLOG"), storedBefore);
         people.post();
     } catch (...) {
