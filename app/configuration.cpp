@@ -8,8 +8,8 @@
 #include <QStandardPaths>
 
 #include "app/platform/registry.h"
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/paths.h"
+#include "common/text.h"
 
 namespace vel {
 

@@ -10,7 +10,7 @@
 
 #include <stdexcept>
 
-#include "store/common/config.h"
+#include "common/config.h"
 
 namespace vel {
 

@@ -5,8 +5,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/paths.h"
+#include "common/text.h"
 
 namespace vel {
 

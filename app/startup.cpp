@@ -25,8 +25,8 @@
 #include "choice/upsy.h"
 #include "moving/rdo.h"
 #include "register/newentrydlg.h"
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "store/table.h"
 
 namespace vel {

@@ -2,7 +2,7 @@
 // The HTML protocol of a scored choice reaction run.
 #include <QString>
 
-#include "store/common/testrun.h"
+#include "common/testrun.h"
 
 namespace vel::choice {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "choice/choiceprotocol.h"
-#include "store/common/mathutil.h"
-#include "store/common/text.h"
+#include "common/mathutil.h"
+#include "common/text.h"
 
 namespace vel::choice {
 

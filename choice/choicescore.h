@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "records/chartdata.h"
-#include "store/common/config.h"
-#include "store/common/patientfacts.h"
-#include "store/common/testrun.h"
+#include "common/config.h"
+#include "common/patientfacts.h"
+#include "common/testrun.h"
 
 namespace vel::choice {
 

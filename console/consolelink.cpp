@@ -1,7 +1,7 @@
 #include "console/consolelink.h"
 
 #include "console/consoleport.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 namespace vel {
 

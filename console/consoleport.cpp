@@ -1,6 +1,6 @@
 #include "console/consoleport.h"
 
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #include "console/consolereply.h"
 
-#include "store/common/text.h"
+#include "common/text.h"
 
 namespace vel {
 

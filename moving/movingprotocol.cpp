@@ -1,7 +1,7 @@
 #include "moving/movingprotocol.h"
 
 #include "moving/movingscore.h"
-#include "store/common/mathutil.h"
+#include "common/mathutil.h"
 
 namespace vel::moving {
 

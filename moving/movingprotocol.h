@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QString>
 
-#include "store/common/testrun.h"
+#include "common/testrun.h"
 
 namespace vel::moving {
 

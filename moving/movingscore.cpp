@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "moving/movingprotocol.h"
-#include "store/common/mathutil.h"
-#include "store/common/text.h"
+#include "common/mathutil.h"
+#include "common/text.h"
 
 namespace vel::moving {
 

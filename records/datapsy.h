@@ -10,8 +10,8 @@
 #include <QString>
 #include <QTime>
 
-#include "store/common/config.h"
-#include "store/common/testrun.h"
+#include "common/config.h"
+#include "common/testrun.h"
 
 class QLocale;
 

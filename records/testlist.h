@@ -21,7 +21,7 @@
 
 #include "records/datapsy.h"
 #include "records/teststore.h"
-#include "store/common/patientfacts.h"
+#include "common/patientfacts.h"
 
 class QComboBox;
 class QLabel;

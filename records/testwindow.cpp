@@ -24,7 +24,7 @@
 #include <QWebEngineView>
 
 #include "console/discovery.h"
-#include "store/common/config.h"
+#include "common/config.h"
 
 namespace vel {
 

@@ -28,8 +28,8 @@
 #include "records/datapsy.h"
 #include "records/resultchart.h"
 #include "records/testprint.h"
-#include "store/common/patientfacts.h"
-#include "store/common/testrun.h"
+#include "common/patientfacts.h"
+#include "common/testrun.h"
 
 class QChartView;
 class QComboBox;

@@ -1,6 +1,6 @@
 #include "register/addresstest.h"
 
-#include "store/common/text.h"
+#include "common/text.h"
 
 namespace vel {
 

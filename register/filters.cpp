@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "store/common/text.h"
+#include "common/text.h"
 
 namespace vel {
 

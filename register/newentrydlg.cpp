@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "ui_newentrydlg.h"
 
 using vel::PatientFields;

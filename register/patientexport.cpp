@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QVector>
 
-#include "store/common/config.h"
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "store/table.h"
 
 namespace vel {

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/table.h"
 
 namespace vel {

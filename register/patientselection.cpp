@@ -18,9 +18,9 @@
 
 #include "register/addresstest.h"
 #include "register/worklistfill.h"
-#include "store/common/config.h"
-#include "store/common/mathutil.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/mathutil.h"
+#include "common/text.h"
 #include "store/database.h"
 #include "store/tablemodel.h"
 #include "ui_unit1.h"

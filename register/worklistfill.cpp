@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 
 #include "register/addresstest.h"
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/table.h"
 
 namespace vel {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 namespace vel {
 

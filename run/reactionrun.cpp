@@ -4,7 +4,7 @@
 
 #include "console/consolelink.h"
 #include "console/consolereply.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 namespace vel {
 

@@ -23,7 +23,7 @@
 #include <cstdint>
 
 #include "run/schedule.h"
-#include "store/common/testrun.h"
+#include "common/testrun.h"
 
 namespace vel {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 namespace vel {
 

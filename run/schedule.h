@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "store/common/testrun.h"
+#include "common/testrun.h"
 
 namespace vel {
 

@@ -2,7 +2,7 @@
 
 #include "store/backup/backup_archive.h"
 #include "store/database.h"
-#include "store/common/paths.h"
+#include "common/paths.h"
 
 #include <QDateTime>
 #include <QDir>

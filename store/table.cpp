@@ -1,7 +1,7 @@
 #include "store/table.h"
 
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "store/dbf/codec.h"
 #include "store/dbf/store.h"
 #include "store/expr/expression.h"

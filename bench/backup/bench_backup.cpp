@@ -22,7 +22,7 @@
 #include <sys/resource.h>
 
 #include "store/backup/backup_archive.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 

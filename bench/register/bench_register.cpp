@@ -21,7 +21,7 @@
 #include "app/unit1.h"
 #include "register/addresstest.h"
 #include "register/worklistfill.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "store/tablemodel.h"
 #include "tools/gendata/gendata.h"
 #include "ui_unit1.h"

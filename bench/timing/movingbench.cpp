@@ -23,7 +23,7 @@
 
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 #include "tests/choice/xdriver.h"
 #include "tests/moving/movingwindow.h"
 

@@ -16,8 +16,8 @@
 #include "bench/common/benchutil.h"
 #include "register/patientexport.h"
 #include "register/patientimport.h"
-#include "store/common/config.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/text.h"
 #include "store/database.h"
 #include "tools/gendata/gendata.h"
 

@@ -1,6 +1,6 @@
 #include "store/dbf/codec.h"
 
-#include "store/common/text.h"
+#include "common/text.h"
 
 #include <QDate>
 #include <QDateTime>

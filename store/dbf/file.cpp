@@ -1,6 +1,6 @@
 #include "store/dbf/file.h"
 
-#include "store/common/clock.h"
+#include "common/clock.h"
 #include "store/defs/tabledefs.h"
 
 #include <QFile>

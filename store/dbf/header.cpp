@@ -1,6 +1,6 @@
 #include "store/dbf/header.h"
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/dbf/codec.h"
 
 #include <cstring>

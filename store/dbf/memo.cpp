@@ -1,6 +1,6 @@
 #include "store/dbf/memo.h"
 
-#include "store/common/paths.h"
+#include "common/paths.h"
 #include "store/dbf/codec.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "store/dbf/store.h"
 
-#include "store/common/clock.h"
-#include "store/common/paths.h"
+#include "common/clock.h"
+#include "common/paths.h"
 #include "store/dbf/codec.h"
 #include "store/expr/expression.h"
 

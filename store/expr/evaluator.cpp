@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/expr/expression.h"
 #include "store/expr/program.h"
 

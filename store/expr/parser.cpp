@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/expr/expression.h"
 #include "store/expr/program.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/index/mdxkeys.h"
 #include "store/defs/tabledefs.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/index/mdxfile.h"
 #include "store/index/mdxkeys.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/index/mdxkeys.h"
 
 namespace vel {

@@ -12,8 +12,8 @@
 #include "app/platform/instanceguard.h"
 #include "app/platform/registry.h"
 #include "app/platform/version.h"
-#include "store/common/config.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/text.h"
 
 using namespace vel;
 using vel::platform::RegistryFile;

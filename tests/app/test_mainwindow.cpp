@@ -22,9 +22,9 @@
 #include "app/application.h"
 #include "app/settingsfile.h"
 #include "app/unit1.h"
-#include "store/common/config.h"
-#include "store/common/mathutil.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/mathutil.h"
+#include "common/text.h"
 #include "ui_unit1.h"
 
 using namespace vel;

@@ -15,7 +15,7 @@
 
 #include "app/unit1.h"
 #include "runprogram.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "tests/choice/xdriver.h"
 #include "ui_unit1.h"
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "app/settingsfile.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 

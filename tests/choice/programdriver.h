@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "tests/app/runprogram.h"
 #include "tests/app/workfolder.h"
 #include "xdriver.h"

@@ -7,7 +7,7 @@
 #include "console/consolelink.h"
 #include "records/datapsy.h"
 #include "tests/run/runfakes.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 #include "tests/console/simprocess.h"
 
 using namespace vel;

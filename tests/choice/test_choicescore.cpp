@@ -5,7 +5,7 @@
 #include "choice/choicescore.h"
 #include "choicefixtures.h"
 #include "records/datapsy.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 using namespace vel::choice;

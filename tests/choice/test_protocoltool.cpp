@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "choicefixtures.h"
-#include "store/common/text.h"
+#include "common/text.h"
 #include "tools/protocol/protocoltool.h"
 
 using namespace vel;

@@ -3,9 +3,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "store/common/mathutil.h"
-#include "store/common/paths.h"
-#include "store/common/text.h"
+#include "common/mathutil.h"
+#include "common/paths.h"
+#include "common/text.h"
 
 using namespace vel;
 

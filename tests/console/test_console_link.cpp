@@ -10,7 +10,7 @@
 
 #include "console/consolelink.h"
 #include "simprocess.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

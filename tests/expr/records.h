@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/dbf/layout.h"
 
 namespace vel::testing {

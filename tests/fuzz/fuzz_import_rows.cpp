@@ -2,7 +2,7 @@
 // file: rows join while their quotes are odd, and a row's cells joined again for the error
 // box split back into the same cells.
 #include "register/importrows.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 // school), every further line a row. Errors are ImportError of the known kinds, never
 // anything else.
 #include "register/importrows.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 #include <QSet>
 

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "movingfixtures.h"
-#include "store/common/text.h"
+#include "common/text.h"
 #include "tools/protocol/protocoltool.h"
 
 using namespace vel;

@@ -5,7 +5,7 @@
 #include "console/consolelink.h"
 #include "moving/movingrun.h"
 #include "records/datapsy.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 #include "tests/console/simprocess.h"
 #include "tests/run/runfakes.h"
 

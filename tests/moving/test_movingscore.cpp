@@ -8,7 +8,7 @@
 #include "moving/movingprotocol.h"
 #include "moving/movingscore.h"
 #include "records/datapsy.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 using namespace vel::moving;

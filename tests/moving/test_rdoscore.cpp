@@ -14,7 +14,7 @@
 
 #include "moving/movingscore.h"
 #include "moving/rdo.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 

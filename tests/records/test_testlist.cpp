@@ -19,7 +19,7 @@
 #include "moving/rdo.h"
 #include "records/testlist.h"
 #include "records/teststore.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "store/tablemodel.h"
 #include "ui_unit1.h"
 

@@ -16,7 +16,7 @@
 
 #include "choice/upsy.h"
 #include "moving/rdo.h"
-#include "store/common/text.h"
+#include "common/text.h"
 
 using namespace vel;
 

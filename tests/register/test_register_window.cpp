@@ -20,7 +20,7 @@
 #include "register/newentrydlg.h"
 #include "registerfixture.h"
 #include "tests/common/textfits.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "store/database.h"
 #include "ui_newentrydlg.h"
 #include "ui_unit1.h"

@@ -6,7 +6,7 @@
 
 #include "run/keyhook.h"
 #include "run/rs232thread.h"
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 using namespace vel;
 

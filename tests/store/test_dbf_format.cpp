@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/dbf/codec.h"
 #include "store/dbf/header.h"
 #include "store/dbf/memo.h"

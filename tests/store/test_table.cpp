@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/dbf/codec.h"
 #include "store/index/mdxfile.h"
 #include "store/table.h"

@@ -11,7 +11,7 @@
 #include "register/importrows.h"
 #include "register/patientexport.h"
 #include "register/patientimport.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "transferfixture.h"
 
 using namespace vel;

@@ -4,7 +4,7 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "store/common/config.h"
+#include "common/config.h"
 #include "transferfixture.h"
 
 using namespace vel;

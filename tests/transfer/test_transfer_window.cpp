@@ -13,7 +13,7 @@
 #include "app/unit1.h"
 #include "register/patientimport.h"
 #include "tests/register/registerfixture.h"
-#include "store/common/config.h"
+#include "common/config.h"
 #include "transferfixture.h"
 #include "ui_unit1.h"
 

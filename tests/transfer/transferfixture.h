@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QStringList>
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/database.h"
 #include "tests/app/workfolder.h"
 

@@ -1,6 +1,6 @@
 #include "tools/dbftool/dbftool.h"
 
-#include "store/common/text.h"
+#include "common/text.h"
 #include "store/database.h"
 #include "store/index/mdxfile.h"
 #include "store/dbf/codec.h"

@@ -5,8 +5,8 @@
 
 #include "choice/choicescore.h"
 #include "moving/movingscore.h"
-#include "store/common/config.h"
-#include "store/common/text.h"
+#include "common/config.h"
+#include "common/text.h"
 
 namespace vel::protocoltool {
 

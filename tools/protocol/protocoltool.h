@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "records/datapsy.h"
-#include "store/common/patientfacts.h"
-#include "store/common/testrun.h"
+#include "common/patientfacts.h"
+#include "common/testrun.h"
 
 namespace vel::protocoltool {
 

@@ -24,8 +24,8 @@
 #include "app/platform/registry.h"
 #include "register/patientexport.h"
 #include "register/patientimport.h"
-#include "store/common/config.h"
-#include "store/common/paths.h"
+#include "common/config.h"
+#include "common/paths.h"
 #include "store/database.h"
 
 using namespace vel;

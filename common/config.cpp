@@ -1,4 +1,4 @@
-#include "store/common/config.h"
+#include "common/config.h"
 
 namespace vel {
 

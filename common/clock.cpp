@@ -1,4 +1,4 @@
-#include "store/common/clock.h"
+#include "common/clock.h"
 
 #include <chrono>
 #include <thread>

@@ -1,8 +1,8 @@
-#include "store/common/patientfacts.h"
+#include "common/patientfacts.h"
 
 #include <cstdlib>
 
-#include "store/common/text.h"
+#include "common/text.h"
 
 namespace vel {
 

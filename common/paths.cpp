@@ -1,4 +1,4 @@
-#include "store/common/paths.h"
+#include "common/paths.h"
 
 #include <QDir>
 #include <QFileInfo>

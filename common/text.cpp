@@ -1,4 +1,4 @@
-#include "store/common/text.h"
+#include "common/text.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
