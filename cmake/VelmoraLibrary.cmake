@@ -40,6 +40,7 @@ function(velmora_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}")
   target_compile_definitions(${name} PRIVATE
       VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       VELMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -16,7 +16,7 @@
 #include "store/index/productionindex.h"
 #include "store/table.h"
 #include "tools/gendata/gendata.h"
-#include "tests/expr/records.h"
+#include "tests/support/records.h"
 
 using namespace vel;
 

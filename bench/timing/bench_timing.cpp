@@ -28,8 +28,8 @@
 #include "bench/timing/movingbench.h"
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
-#include "tests/choice/choicewindow.h"
-#include "tests/choice/xdriver.h"
+#include "tests/support/choicewindow.h"
+#include "tests/support/xdriver.h"
 
 using namespace choicetest;
 using vel::bench::ProcessCpuMs;

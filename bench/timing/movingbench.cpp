@@ -24,8 +24,8 @@
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "common/clock.h"
-#include "tests/choice/xdriver.h"
-#include "tests/moving/movingwindow.h"
+#include "tests/support/xdriver.h"
+#include "tests/support/movingwindow.h"
 
 using namespace movingtest;
 using vel::bench::ProcessCpuMs;

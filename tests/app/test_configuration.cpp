@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "workfolder.h"
+#include "tests/support/workfolder.h"
 
 #include "app/configuration.h"
 #include "app/platform/instanceguard.h"

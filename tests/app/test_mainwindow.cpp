@@ -15,7 +15,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
-#include "workfolder.h"
+#include "tests/support/workfolder.h"
 
 #include <sys/stat.h>
 

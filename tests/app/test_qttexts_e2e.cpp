@@ -14,9 +14,9 @@
 #include <QtTest>
 
 #include "app/unit1.h"
-#include "runprogram.h"
+#include "tests/support/runprogram.h"
 #include "common/config.h"
-#include "tests/choice/xdriver.h"
+#include "tests/support/xdriver.h"
 #include "ui_unit1.h"
 
 using namespace vel;

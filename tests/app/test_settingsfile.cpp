@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "workfolder.h"
+#include "tests/support/workfolder.h"
 
 #include <csignal>
 #include <sys/stat.h>

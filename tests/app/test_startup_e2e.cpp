@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include "runprogram.h"
+#include "tests/support/runprogram.h"
 
 using namespace e2e;
 

@@ -18,13 +18,13 @@
 #include "register/newentrydlg.h"
 #include "common/config.h"
 #include "common/text.h"
-#include "presses.h"
-#include "choicewindow.h"
-#include "tests/app/runprogram.h"
+#include "tests/support/presses.h"
+#include "tests/support/choicewindow.h"
+#include "tests/support/runprogram.h"
 #include "ui_newentrydlg.h"
 #include "ui_unit1.h"
-#include "programdriver.h"
-#include "xdriver.h"
+#include "tests/support/programdriver.h"
+#include "tests/support/xdriver.h"
 
 using namespace vel;
 using namespace e2e;

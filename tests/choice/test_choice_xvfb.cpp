@@ -11,9 +11,9 @@
 #include "choice/choicescore.h"
 #include "run/rs232thread.h"
 #include "records/datapsy.h"
-#include "choicewindow.h"
-#include "presses.h"
-#include "xdriver.h"
+#include "tests/support/choicewindow.h"
+#include "tests/support/presses.h"
+#include "tests/support/xdriver.h"
 
 using namespace choicetest;
 using xdriver::XDriver;

@@ -5,7 +5,7 @@
 
 #include "choice/choicerun.h"
 #include "records/datapsy.h"
-#include "tests/run/runfakes.h"
+#include "tests/support/runfakes.h"
 
 using namespace vel;
 using namespace vel::choice;

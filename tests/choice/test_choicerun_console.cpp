@@ -6,9 +6,9 @@
 #include "choice/choicerun.h"
 #include "console/consolelink.h"
 #include "records/datapsy.h"
-#include "tests/run/runfakes.h"
+#include "tests/support/runfakes.h"
 #include "common/clock.h"
-#include "tests/console/simprocess.h"
+#include "tests/support/simprocess.h"
 
 using namespace vel;
 using namespace vel::choice;

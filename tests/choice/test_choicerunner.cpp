@@ -9,8 +9,8 @@
 #include <QtTest>
 
 #include "run/rs232thread.h"
-#include "choicewindow.h"
-#include "tests/console/simprocess.h"
+#include "tests/support/choicewindow.h"
+#include "tests/support/simprocess.h"
 
 using namespace choicetest;
 

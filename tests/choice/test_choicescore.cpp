@@ -3,7 +3,7 @@
 
 #include "choice/choiceprotocol.h"
 #include "choice/choicescore.h"
-#include "choicefixtures.h"
+#include "tests/support/choicefixtures.h"
 #include "records/datapsy.h"
 #include "common/text.h"
 

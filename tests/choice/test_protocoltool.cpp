@@ -2,7 +2,7 @@
 #include <QBuffer>
 #include <QtTest>
 
-#include "choicefixtures.h"
+#include "tests/support/choicefixtures.h"
 #include "common/text.h"
 #include "tools/protocol/protocoltool.h"
 

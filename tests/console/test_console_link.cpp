@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "console/consolelink.h"
-#include "simprocess.h"
+#include "tests/support/simprocess.h"
 #include "common/clock.h"
 
 #include <fcntl.h>

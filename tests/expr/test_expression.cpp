@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "store/expr/expression.h"
-#include "tests/expr/records.h"
+#include "tests/support/records.h"
 
 using namespace vel;
 using vel::testing::Record;

@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "store/expr/expression.h"
-#include "tests/expr/records.h"
+#include "tests/support/records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

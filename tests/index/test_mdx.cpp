@@ -10,7 +10,7 @@
 #include "store/index/mdxfile.h"
 #include "store/index/mdxkeys.h"
 #include "store/index/productionindex.h"
-#include "tests/expr/records.h"
+#include "tests/support/records.h"
 
 using namespace vel;
 using vel::testing::Record;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "store/index/tagindex.h"
-#include "tests/expr/records.h"
+#include "tests/support/records.h"
 
 using namespace vel;
 using vel::testing::Record;

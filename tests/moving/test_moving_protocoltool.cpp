@@ -3,7 +3,7 @@
 #include <QBuffer>
 #include <QtTest>
 
-#include "movingfixtures.h"
+#include "tests/support/movingfixtures.h"
 #include "common/text.h"
 #include "tools/protocol/protocoltool.h"
 

@@ -5,7 +5,7 @@
 
 #include "moving/movingrun.h"
 #include "records/datapsy.h"
-#include "tests/run/runharness.h"
+#include "tests/support/runharness.h"
 
 using namespace vel;
 using namespace vel::moving;

@@ -6,8 +6,8 @@
 #include "moving/movingrun.h"
 #include "records/datapsy.h"
 #include "common/clock.h"
-#include "tests/console/simprocess.h"
-#include "tests/run/runfakes.h"
+#include "tests/support/simprocess.h"
+#include "tests/support/runfakes.h"
 
 using namespace vel;
 using namespace vel::moving;

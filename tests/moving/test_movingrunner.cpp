@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "run/rs232thread.h"
-#include "tests/moving/movingwindow.h"
+#include "tests/support/movingwindow.h"
 #include "ui_rdo.h"
 
 using namespace movingtest;

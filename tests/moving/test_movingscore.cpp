@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "movingfixtures.h"
+#include "tests/support/movingfixtures.h"
 #include "moving/movingprotocol.h"
 #include "moving/movingscore.h"
 #include "records/datapsy.h"

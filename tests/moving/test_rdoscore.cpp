@@ -9,8 +9,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "../records/windowdriver.h"
-#include "movingfixtures.h"
+#include "tests/support/windowdriver.h"
+#include "tests/support/movingfixtures.h"
 
 #include "moving/movingscore.h"
 #include "moving/rdo.h"

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "tests/app/runprogram.h"
+#include "tests/support/runprogram.h"
 
 using namespace e2e;
 

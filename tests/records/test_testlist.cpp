@@ -9,8 +9,8 @@
 #include <QDateEdit>
 #include <QtTest>
 
-#include "tests/app/workfolder.h"
-#include "windowdriver.h"
+#include "tests/support/workfolder.h"
+#include "tests/support/windowdriver.h"
 
 #include "app/unit1.h"
 #include "choice/choicescore.h"

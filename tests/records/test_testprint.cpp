@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "windowdriver.h"
+#include "tests/support/windowdriver.h"
 
 #include "choice/upsy.h"
 #include "moving/rdo.h"

@@ -16,8 +16,8 @@
 #include <QValueAxis>
 #include <QtTest>
 
-#include "windowdriver.h"
-#include "tests/common/textfits.h"
+#include "tests/support/windowdriver.h"
+#include "tests/support/textfits.h"
 
 #include "choice/choicescore.h"
 #include "choice/upsy.h"

@@ -9,7 +9,7 @@
 #include "register/filters.h"
 #include "register/patientrecord.h"
 #include "register/worklistfill.h"
-#include "registerfixture.h"
+#include "tests/support/registerfixture.h"
 #include "store/database.h"
 
 using namespace vel;

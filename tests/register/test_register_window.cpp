@@ -18,8 +18,8 @@
 
 #include "app/unit1.h"
 #include "register/newentrydlg.h"
-#include "registerfixture.h"
-#include "tests/common/textfits.h"
+#include "tests/support/registerfixture.h"
+#include "tests/support/textfits.h"
 #include "common/config.h"
 #include "store/database.h"
 #include "ui_newentrydlg.h"

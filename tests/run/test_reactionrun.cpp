@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "run/schedule.h"
-#include "tests/run/runharness.h"
+#include "tests/support/runharness.h"
 
 using namespace vel;
 using namespace runfakes;

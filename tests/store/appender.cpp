@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "store/table.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 

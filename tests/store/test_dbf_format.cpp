@@ -10,7 +10,7 @@
 #include "store/dbf/header.h"
 #include "store/dbf/memo.h"
 #include "store/table.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 using namespace vel::dbf;

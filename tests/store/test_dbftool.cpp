@@ -6,7 +6,7 @@
 
 #include "store/database.h"
 #include "store/dbf/codec.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 

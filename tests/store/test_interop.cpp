@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "store/database.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 

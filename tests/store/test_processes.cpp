@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "store/table.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 using namespace vel::testing;

@@ -11,7 +11,7 @@
 #include "store/index/mdxfile.h"
 #include "store/table.h"
 #include "store/tablemodel.h"
-#include "tests/store/tablefixture.h"
+#include "tests/support/tablefixture.h"
 
 using namespace vel;
 using namespace vel::testing;

@@ -12,7 +12,7 @@
 #include "register/patientexport.h"
 #include "register/patientimport.h"
 #include "common/config.h"
-#include "transferfixture.h"
+#include "tests/support/transferfixture.h"
 
 using namespace vel;
 using namespace vel::testing;

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "common/config.h"
-#include "transferfixture.h"
+#include "tests/support/transferfixture.h"
 
 using namespace vel;
 using namespace vel::testing;

@@ -12,9 +12,9 @@
 
 #include "app/unit1.h"
 #include "register/patientimport.h"
-#include "tests/register/registerfixture.h"
+#include "tests/support/registerfixture.h"
 #include "common/config.h"
-#include "transferfixture.h"
+#include "tests/support/transferfixture.h"
 #include "ui_unit1.h"
 
 using namespace vel;

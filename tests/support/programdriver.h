@@ -16,9 +16,9 @@
 #include <memory>
 
 #include "common/text.h"
-#include "tests/app/runprogram.h"
-#include "tests/app/workfolder.h"
-#include "xdriver.h"
+#include "tests/support/runprogram.h"
+#include "tests/support/workfolder.h"
+#include "tests/support/xdriver.h"
 
 namespace e2e {
 

@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "store/table.h"
-#include "tests/app/workfolder.h"
+#include "tests/support/workfolder.h"
 
 namespace vel::testing {
 

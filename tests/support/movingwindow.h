@@ -3,7 +3,7 @@
 // in a test or a benchmark.
 #include "moving/movingrunner.h"
 #include "moving/rdo.h"
-#include "tests/choice/choicewindow.h"
+#include "tests/support/choicewindow.h"
 
 namespace movingtest {
 

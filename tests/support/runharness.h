@@ -10,7 +10,7 @@
 
 #include "choice/choicerun.h"
 #include "moving/movingrun.h"
-#include "tests/run/runfakes.h"
+#include "tests/support/runfakes.h"
 
 namespace runfakes {
 

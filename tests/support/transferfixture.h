@@ -7,7 +7,7 @@
 
 #include "common/text.h"
 #include "store/database.h"
-#include "tests/app/workfolder.h"
+#include "tests/support/workfolder.h"
 
 namespace vel::testing {
 

@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 
-#include "workfolder.h"
+#include "tests/support/workfolder.h"
 
 namespace e2e {
 

@@ -1,4 +1,4 @@
-#include "xdriver.h"
+#include "tests/support/xdriver.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

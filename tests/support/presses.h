@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "xdriver.h"
+#include "tests/support/xdriver.h"
 
 namespace presses {
 
