@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include "app/platform/version.h"
+#include "assets/look.h"
 #include "choice/choicerunner.h"
 #include "choice/upsy.h"
 #include "moving/movingrunner.h"
@@ -34,20 +35,8 @@ const QString Caption = QStringLiteral("Велмора");
 constexpr int EmphasisLength = 5;        // ticks of the status timer
 constexpr int WheelStep = 120;           // one notch of a mouse wheel, in 1/8 degree
 
-QFont DesignFont(int pixels, bool bold = false)
-{
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-void SetTextColour(QWidget *w, QPalette::ColorRole role, const QColor &colour)
-{
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-}
+using vel::DesignFont;
+using vel::SetTextColour;
 
 // Up and Down step the number of a settings field between 0 and its largest value, as the
 // arrows of a spin edit do.
@@ -107,10 +96,7 @@ Tfrm::~Tfrm()
 void Tfrm::SetUpControls()
 {
     Ui::Tfrm &ui = *m_ui;
-    // The layouts are drawn for Tahoma; where it is missing, a face of about its width.
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
-                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
-                                QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    vel::SubstituteDesignFace();
     setWindowTitle(Caption);
     // The designed client area is 781 x 506; the window may not shrink below what a
     // 789 x 506 Windows frame leaves for it.
@@ -124,9 +110,9 @@ void Tfrm::SetUpControls()
     ui.btSaveSettings->setFont(DesignFont(15, true));
     ui.btn_plant->setFont(DesignFont(12, true));
     ui.lbRes->setFont(DesignFont(11, true));
-    SetTextColour(ui.lbRes, QPalette::WindowText, Qt::blue);
-    SetTextColour(ui.lbCurFilters, QPalette::WindowText, Qt::blue);
-    SetTextColour(ui.NameOffice, QPalette::PlaceholderText, Qt::red);
+    SetTextColour(ui.lbRes, Qt::blue);
+    SetTextColour(ui.lbCurFilters, Qt::blue);
+    SetTextColour(ui.NameOffice, Qt::red, {QPalette::PlaceholderText});
     for (QWidget *group : {static_cast<QWidget *>(ui.grpChoice), static_cast<QWidget *>(ui.grpMoving)})
         group->setPalette(QPalette(QColor(0xE3, 0xEC, 0xF8)));
 
@@ -169,7 +155,7 @@ void Tfrm::SetUpControls()
 
     // Status bar: two panels of its own, two thirds and one third of its width.
     ui.stat->setFont(DesignFont(13));
-    SetTextColour(ui.stat, QPalette::WindowText, palette().color(QPalette::ToolTipText));
+    SetTextColour(ui.stat, palette().color(QPalette::ToolTipText));
     for (QLabel *&panel : m_panels) {
         panel = new QLabel(ui.stat);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);

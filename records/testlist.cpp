@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "assets/look.h"
 #include "records/testwindow.h"
 #include "store/database.h"
 #include "store/tablemodel.h"
@@ -17,13 +18,6 @@ namespace vel {
 namespace {
 
 const QString Caption = QStringLiteral("Велмора");
-
-QFont Tahoma(int pixels)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // The status timer is off for the life of this object and on again afterwards, however
 // the operation ends.
@@ -61,8 +55,8 @@ TestListPanel::TestListPanel(Database &db, const Controls &controls, QTimer &sta
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setStretchLastSection(true);
-    grid->horizontalHeader()->setFont(Tahoma(13));
-    grid->setFont(Tahoma(15));
+    grid->horizontalHeader()->setFont(DesignFont(13));
+    grid->setFont(DesignFont(15));
     grid->setColumnWidth(0, 90);
     // The current test stays marked when the list does not have the focus.
     QPalette p = grid->palette();

@@ -23,6 +23,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "assets/look.h"
 #include "console/discovery.h"
 #include "common/config.h"
 
@@ -35,21 +36,6 @@ const QUrl BlankPage(QStringLiteral("about:blank"));
 // The chart page is laid out in printer pixels; a PDF file gets those of a usual office
 // printer, so that it looks as the page from the printer does.
 constexpr int PdfPageResolution = 600;
-
-QFont DesignFont(int pixels)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
-void SetTextColour(QWidget *w, const QColor &colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::ButtonText, colour);
-    w->setPalette(p);
-}
 
 template <class T>
 T *Control(QWidget *window, const QString &name)
@@ -170,14 +156,14 @@ void TestWindow::BindShell(const ShellParts &parts)
 
     // Look: Tahoma, blue text on the button face; the controls of the bottom row larger.
     setFont(DesignFont(12));
-    SetTextColour(this, Qt::blue);
+    SetTextColour(this, Qt::blue, {QPalette::WindowText, QPalette::ButtonText});
     setFixedSize(764, 497);
     m_pgc1->setFont(DesignFont(15));
     for (QWidget *w : {static_cast<QWidget *>(m_lbl1), static_cast<QWidget *>(m_dtpDataTest),
                        static_cast<QWidget *>(m_edtTime), static_cast<QWidget *>(m_lblTextHelp)})
         w->setFont(DesignFont(16));
     m_mmo1->setFont(DesignFont(11));
-    SetTextColour(m_lblTextHelp, Qt::red);
+    SetTextColour(m_lblTextHelp, Qt::red, {QPalette::WindowText, QPalette::ButtonText});
     m_lblTextHelp->setWordWrap(true);
     m_lblStatus->setWordWrap(true);
     FitTextToLabel(m_lbl1);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
+#include "assets/look.h"
 #include "common/text.h"
 #include "ui_newentrydlg.h"
 
@@ -19,9 +20,7 @@ const QString Caption = QStringLiteral("Велмора");
 TfmAddRec::TfmAddRec(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::TfmAddRec>())
 {
     m_ui->setupUi(this);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(16);
-    setFont(f);
+    setFont(vel::DesignFont(16));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Stored dates go back far beyond the pickers' default start in 1752 (1111-11-11
     // stands for a passport issue date that was not given); they are shown as they are.
