@@ -478,7 +478,23 @@ void Tfrm::SetUpRegister()
     window.setFiltersRolledOut = [this](bool on) { SetFiltersRolledOut(on); };
     window.refreshConclusion = [this] { dbgrd_psyCellClick(); };
     window.editSelectedPatient = [this] { rdbgrDblClick(); };
-    m_register = std::make_unique<vel::PatientRegister>(*m_ui, m_db, std::move(window));
+    const Ui::Tfrm &ui = *m_ui;
+    vel::PatientRegister::Controls controls;
+    controls.rdbgr = ui.rdbgr;
+    controls.edSearch = ui.edSearch;
+    controls.lbSrchd = ui.lbSrchd;
+    controls.lbCurFilters = ui.lbCurFilters;
+    controls.pb1 = ui.pb1;
+    controls.stat = ui.stat;
+    controls.lbRes = ui.lbRes;
+    controls.cbBySexFlt = ui.cbBySexFlt;
+    controls.rgBySexM = ui.rgBySexM;
+    controls.rgBySexF = ui.rgBySexF;
+    controls.cbByBDayFlt = ui.cbByBDayFlt;
+    controls.edByBDay = ui.edByBDay;
+    controls.cbByAddressFlt = ui.cbByAddressFlt;
+    controls.ByAddress = ui.ByAddress;
+    m_register = std::make_unique<vel::PatientRegister>(controls, m_db, std::move(window));
 }
 
 // Carries out the selection now; a move still waiting for the status timer is done with,

@@ -9,8 +9,8 @@
 // table dbfpsy to that row's IDX. Edits and deletions synchronise first themselves, so they
 // always act on the row selected when they start.
 //
-// The window keeps the timer and its marks; the register is told what it needs of the
-// window through RegisterWindow.
+// The window keeps the timer and its marks; the register is given the controls it works
+// on (Controls) and told what else it needs of the window through RegisterWindow.
 #include <QObject>
 #include <QString>
 
@@ -18,8 +18,15 @@
 
 #include "register/filters.h"
 
-namespace Ui { class Tfrm; }
+class QCheckBox;
 class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QRadioButton;
+class QSpinBox;
+class QStatusBar;
+class QTableView;
 class TfmAddRec;
 
 namespace vel {
@@ -41,7 +48,25 @@ struct RegisterWindow {
 class PatientRegister : public QObject {
     Q_OBJECT
 public:
-    PatientRegister(Ui::Tfrm &ui, Database &db, RegisterWindow window, QObject *parent = nullptr);
+    // The main window's controls of the working page that the register reads and fills.
+    struct Controls {
+        QTableView *rdbgr = nullptr;             // the working list
+        QLineEdit *edSearch = nullptr;
+        QLabel *lbSrchd = nullptr;               // what the search found
+        QLabel *lbCurFilters = nullptr;
+        QProgressBar *pb1 = nullptr;             // the fill's progress
+        QStatusBar *stat = nullptr;
+        QLabel *lbRes = nullptr;                 // the test list's conclusion
+        QCheckBox *cbBySexFlt = nullptr;
+        QRadioButton *rgBySexM = nullptr;
+        QRadioButton *rgBySexF = nullptr;
+        QCheckBox *cbByBDayFlt = nullptr;
+        QSpinBox *edByBDay = nullptr;
+        QCheckBox *cbByAddressFlt = nullptr;
+        QLineEdit *ByAddress = nullptr;
+    };
+
+    PatientRegister(const Controls &controls, Database &db, RegisterWindow window, QObject *parent = nullptr);
     ~PatientRegister() override;
 
     // ---- filling the working list ----
@@ -89,7 +114,7 @@ private:
     void ShowStoredPatient(int idx);
     void Warn(const QString &text);
 
-    Ui::Tfrm &m_ui;
+    Controls m_ui;
     Database &m_db;
     RegisterWindow m_window;
     TableModel *m_model = nullptr;

@@ -23,7 +23,6 @@
 #include "common/text.h"
 #include "store/database.h"
 #include "store/tablemodel.h"
-#include "ui_unit1.h"
 
 namespace vel {
 
@@ -44,8 +43,8 @@ QString TagOfField(const QString &field)
 
 } // namespace
 
-PatientRegister::PatientRegister(Ui::Tfrm &ui, Database &db, RegisterWindow window, QObject *parent)
-    : QObject(parent), m_ui(ui), m_db(db), m_window(std::move(window))
+PatientRegister::PatientRegister(const Controls &controls, Database &db, RegisterWindow window, QObject *parent)
+    : QObject(parent), m_ui(controls), m_db(db), m_window(std::move(window))
 {
     SetUpGrid();
     connect(m_ui.rdbgr, &QAbstractItemView::clicked, this, &PatientRegister::rdbgrCellClick);
