@@ -1,9 +1,5 @@
 #include "choice/choicerunner.h"
 
-#include <QLabel>
-
-#include "records/testwindow.h"
-
 namespace vel::choice {
 
 ChoiceRunner::ChoiceRunner(TestWindow &window)
@@ -11,17 +7,6 @@ ChoiceRunner::ChoiceRunner(TestWindow &window)
           return std::make_unique<ChoiceRun>(record, view, clock, link);
       })
 {
-}
-
-void ChoiceRunner::ShowStimulus(uint8_t kind)
-{
-    QLabel *green = Window().imgSL(), *red = Window().imgSR(), *blank = Window().imgS0();
-    green->setVisible(kind == GreenKind);
-    red->setVisible(kind == RedKind);
-    blank->setVisible(kind != GreenKind && kind != RedKind);
-    // Drawn now, so that the picture is on the screen before the start mark is taken.
-    if (QWidget *page = blank->parentWidget())
-        page->repaint(green->geometry() | red->geometry() | blank->geometry());
 }
 
 } // namespace vel::choice

@@ -1,6 +1,6 @@
 #pragma once
-// The run part of the choice test window: the shared TestRunner with a ChoiceRun, drawing
-// the triangles imgSL (green) and imgSR (red) and the blank picture imgS0.
+// The run part of the choice test window: the shared TestRunner with a ChoiceRun. The
+// window draws the triangles imgSL (green) and imgSR (red) and the blank picture imgS0.
 #include "choice/choicerun.h"
 #include "run/testrunner.h"
 
@@ -10,9 +10,6 @@ class ChoiceRunner : public TestRunner {
     Q_OBJECT
 public:
     explicit ChoiceRunner(TestWindow &window);
-
-private:
-    void ShowStimulus(uint8_t kind) override;
 };
 
 } // namespace vel::choice

@@ -1,10 +1,8 @@
 #include "choice/upsy.h"
 
-#include <QDateEdit>
 #include <QLabel>
-#include <QPushButton>
 
-#include "choice/choicerunner.h"
+#include "assets/look.h"
 #include "choice/choicescore.h"
 #include "ui_upsy.h"
 
@@ -20,22 +18,20 @@ QColor ChartPageGreen() { return QColor(0x00, 0x80, 0x00); }
 
 void Paint(QLabel *label, const QColor &background)
 {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(15);
-    label->setFont(font);
+    label->setFont(vel::DesignFont(15));
     label->setWordWrap(true);
     // The legend stands at the window's edge: its words must not be cut there.
     vel::TestWindow::FitTextToLabel(label);
     label->setAutoFillBackground(true);
     QPalette p = label->palette();
     p.setColor(QPalette::Window, background);
-    p.setColor(QPalette::WindowText, Qt::blue);
     label->setPalette(p);
+    vel::SetTextColour(label, Qt::blue);
 }
 
 } // namespace
 
-TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_unique<Ui::TFormPsy>())
+TFormPsy::TFormPsy(QWidget *parent) : WindowWithRun(parent), m_ui(std::make_unique<Ui::TFormPsy>())
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("FormPsy"));
@@ -52,7 +48,6 @@ TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     parts.RightLayout = vel::choice::EmptyResultChart(false);
     parts.LeftStyle = {QStringLiteral("t реакции на зеленый цвет, мс"), QStringLiteral("Предъявления"), 0.9};
     parts.RightStyle = {QStringLiteral("t реакции на красный цвет,мс"), QStringLiteral("Предъявления"), 0.9};
-    parts.WatchdogMs = 1000;
     parts.ChartPageTitle = QStringLiteral("Приложение - Графики реакции выбора");
     parts.ChartPageLegend = {
         {ChartPageGreen(), Qt::SolidPattern, QStringLiteral("Зеленый цвет - правильная реакция")},
@@ -61,24 +56,26 @@ TFormPsy::TFormPsy(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
         {Qt::yellow, Qt::FDiagPattern, QStringLiteral("Желтый цвет - дуплет")},
     };
     BindShell(parts);
-
-    m_runner = std::make_unique<vel::choice::ChoiceRunner>(*this);
-    connect(btnTst(), &QPushButton::clicked, m_runner.get(), &vel::choice::ChoiceRunner::btnTstClick);
+    CreateRunner();
 }
-
-void TFormPsy::StopRunIfGoing() { m_runner->StopQuietly(); }
 
 TFormPsy::~TFormPsy() = default;
 
+void TFormPsy::ShowStimulus(uint8_t kind)
+{
+    QLabel *green = m_ui->imgSL, *red = m_ui->imgSR, *blank = m_ui->imgS0;
+    green->setVisible(kind == vel::choice::GreenKind);
+    red->setVisible(kind == vel::choice::RedKind);
+    blank->setVisible(kind != vel::choice::GreenKind && kind != vel::choice::RedKind);
+    // Drawn now, so that the picture is on the screen before the start mark is taken.
+    if (QWidget *page = blank->parentWidget())
+        page->repaint(green->geometry() | red->geometry() | blank->geometry());
+}
+
 void TFormPsy::ScoreRun()
 {
-    const auto score = vel::choice::ScoreRun(Run(), Patient(), dtpDataTest()->date());
-    if (!score)
-        return;
-    ChartL().Fill(score->Left);
-    ChartR().Fill(score->Right);
-    SetConclusionText(score->ConclusionText);
-    LoadProtocol(score->ProtocolBytes());
+    if (const auto score = vel::choice::ScoreRun(Run(), Patient(), TestDate()))
+        ShowScore(score->Left, score->Right, score->ConclusionText, score->ProtocolBytes());
 }
 
 void TFormPsy::TabShown(int tab)

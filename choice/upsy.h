@@ -1,23 +1,24 @@
 #pragma once
 // The choice reaction test window. Created once at start and reused for every test of
 // that kind; hidden between uses. The shell (tabs, buttons, charts, protocol, printing)
-// is vel::TestWindow's; this window adds its layout, its legend labels and its scoring.
+// is vel::TestWindow's; this window adds its layout, its legend labels, its stimuli and
+// its scoring.
 #include <memory>
 
-#include "records/testwindow.h"
+#include "choice/choicerunner.h"
+#include "run/runwindow.h"
 
 namespace Ui { class TFormPsy; }
-namespace vel::choice { class ChoiceRunner; }
 
-class TFormPsy : public vel::TestWindow {
+class TFormPsy : public vel::WindowWithRun<vel::choice::ChoiceRunner> {
     Q_OBJECT
 public:
     explicit TFormPsy(QWidget *parent = nullptr);
     ~TFormPsy() override;
 
-    Ui::TFormPsy &ui() { return *m_ui; }
-    // The run of the window: "Старт теста", the polling tick, the key hook, tmr1Timer.
-    vel::choice::ChoiceRunner &Runner() { return *m_runner; }
+    // The green triangle imgSL (GreenKind), the red one imgSR (RedKind), else the blank
+    // picture imgS0.
+    void ShowStimulus(uint8_t kind) override;
 
 protected:
     // Scores the run (vel::choice::ScoreRun) into chtL, chtR, wbRep and ConclusionText.
@@ -25,11 +26,6 @@ protected:
     // The legend labels stand beside the charts only on "График".
     void TabShown(int tab) override;
 
-    // "Сохранить" and closing end a run first, without its closing message.
-    void StopRunIfGoing() override;
-
 private:
     std::unique_ptr<Ui::TFormPsy> m_ui;
-    // Ends before the window's controls, which a run going on still uses at its stop.
-    std::unique_ptr<vel::choice::ChoiceRunner> m_runner;
 };

@@ -1,8 +1,7 @@
 #include "moving/rdo.h"
 
-#include <QPushButton>
+#include <QLabel>
 
-#include "moving/movingrunner.h"
 #include "moving/movingscore.h"
 #include "ui_rdo.h"
 
@@ -26,7 +25,7 @@ vel::ChartSeriesData Series(const QString &name, vel::SeriesShape shape, const Q
 
 } // namespace
 
-TFormRDO::TFormRDO(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_unique<Ui::TFormRDO>())
+TFormRDO::TFormRDO(QWidget *parent) : WindowWithRun(parent), m_ui(std::make_unique<Ui::TFormRDO>())
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("FormRDO"));
@@ -46,27 +45,46 @@ TFormRDO::TFormRDO(QWidget *parent) : vel::TestWindow(parent), m_ui(std::make_un
     parts.RightLayout.Series = {Series(QStringLiteral("Series6"), vel::SeriesShape::Bar, SeriesGreen)};
     parts.LeftStyle = {QStringLiteral("Время реакции, мс"), QStringLiteral("Предъявления"), 0};
     parts.RightStyle = {QStringLiteral("Количество"), QStringLiteral("Время реакции, мс"), 0.9};
-    parts.WatchdogMs = 1;
     parts.ChartPageTitle = QStringLiteral("Приложение - Графики реакции на движущийся объект");
     BindShell(parts);
-
-    m_runner = std::make_unique<vel::moving::MovingRunner>(*this);
-    connect(btnTst(), &QPushButton::clicked, m_runner.get(), &vel::moving::MovingRunner::btnTstClick);
+    CreateRunner();
 }
 
-void TFormRDO::StopRunIfGoing() { m_runner->StopQuietly(); }
-
 TFormRDO::~TFormRDO() = default;
+
+void TFormRDO::ShowStimulus(uint8_t kind)
+{
+    QLabel *track = m_ui->imgSR, *bar = m_ui->imgS0, *other = m_ui->imgSL;
+    const QRect before = track->geometry() | bar->geometry() | other->geometry();
+    other->hide();
+    if (kind == 0) {
+        track->hide();
+        bar->hide();
+    } else {
+        track->move(vel::moving::TrackLeft(kind), track->y());
+        bar->move(vel::moving::BarLeft(kind, 0), bar->y());
+        track->show();
+        bar->show();
+        bar->raise();   // the bar passes over the track
+    }
+    m_ui->Panel1->repaint(before | track->geometry() | bar->geometry());
+}
+
+void TFormRDO::MoveBar(int left)
+{
+    QLabel *bar = m_ui->imgS0;
+    if (bar->x() == left)
+        return;
+    const QRect before = bar->geometry();
+    bar->move(left, bar->y());
+    m_ui->Panel1->repaint(before | bar->geometry());
+}
 
 void TFormRDO::ScoreRun()
 {
     const int corridor = vel::moving::CorridorOf(m_corridorText ? m_corridorText() : QString());
-    const auto score = vel::moving::ScoreRun(Run(), Patient(), dtpDataTest()->date(), corridor);
-    if (!score)
-        return;
-    // Fill replaces the points of every series of the chart, the corridor lines included.
-    ChartL().Fill(score->Left);
-    ChartR().Fill(score->Right);
-    SetConclusionText(score->ConclusionText);
-    LoadProtocol(score->ProtocolBytes());
+    // ShowScore replaces the points of every series of the charts, the corridor lines
+    // included.
+    if (const auto score = vel::moving::ScoreRun(Run(), Patient(), TestDate(), corridor))
+        ShowScore(score->Left, score->Right, score->ConclusionText, score->ProtocolBytes());
 }

@@ -201,11 +201,12 @@ void TestWindow::BindShell(const ShellParts &parts)
 
     m_tmr1.setParent(this);   // found by its name like the controls
     m_tmr1.setObjectName(QStringLiteral("tmr1"));
-    m_tmr1.setInterval(parts.WatchdogMs);
     m_tmr1.stop();
+    connect(&m_tmr1, &QTimer::timeout, this, &TestWindow::watchdogDue);
     m_chooser = std::make_unique<PrintDialogChooser>();
 
     connect(m_pgc1, &QTabWidget::currentChanged, this, &TestWindow::pgc1Change);
+    connect(m_btnTst, &QPushButton::clicked, this, &TestWindow::startPressed);
     connect(m_btnPrnR, &QPushButton::clicked, this, &TestWindow::btnPrnRClick);
     connect(m_btnQit, &QPushButton::clicked, this, &TestWindow::btnQitClick);
     connect(m_btnSave, &QPushButton::clicked, this, &TestWindow::btnSaveClick);
@@ -452,6 +453,76 @@ void TestWindow::ResetLiveChart(int answerTime)
 
 void TestWindow::AddLiveBar(int presentation, int height) { m_liveChart->AddPoint(0, presentation, height); }
 
+void TestWindow::BeginRunDisplay(int liveMin, int liveMax)
+{
+    m_progress->clear();
+    m_progress->show();
+    m_liveChart->Clear();
+    m_liveChart->SetValueRange(liveMin, liveMax);
+    m_chartLR->show();
+    m_lblTextHelp->hide();
+    m_btnTst->setText(StopCaption);
+    SetRunLayout(true);
+    repaint();
+}
+
+void TestWindow::ShowProgress(const QString &text)
+{
+    m_progress->setText(text);
+    m_progress->adjustSize();
+    m_progress->repaint();
+}
+
+void TestWindow::StopRunDisplay()
+{
+    m_chartLR->hide();
+    m_progress->hide();
+    m_btnTst->setText(StartCaption);
+    m_btnTst->setEnabled(false);
+}
+
+void TestWindow::EndRunDisplay()
+{
+    m_lblTextHelp->show();
+    SetRunLayout(false);
+    repaint();
+}
+
+void TestWindow::EnableStart() { m_btnTst->setEnabled(true); }
+
+void TestWindow::SetWatchdogInterval(int ms) { m_tmr1.setInterval(ms); }
+
+void TestWindow::SetWatchdog(bool on)
+{
+    if (on)
+        m_tmr1.start();
+    else
+        m_tmr1.stop();
+}
+
+QString TestWindow::ChoosePort(DeviceListProvider &devices, const QString &found)
+{
+    FillPortList(devices);
+    if (!found.isEmpty()) {
+        const int index = m_cbbPult->findText(found);
+        if (index >= 0)
+            m_cbbPult->setCurrentIndex(index);
+    }
+    return m_cbbPult->currentText();
+}
+
+void TestWindow::ShowConsoleStatus(const QString &text)
+{
+    m_lblStatus->setText(text);
+    m_lblStatus->adjustSize();
+}
+
+void TestWindow::AddConsoleTrace(const QString &line) { m_mmo1->appendPlainText(line); }
+
+const ChartData &TestWindow::LeftChartData() const { return m_chartL->Data(); }
+const ChartData &TestWindow::RightChartData() const { return m_chartR->Data(); }
+const ChartData &TestWindow::LiveChartData() const { return m_liveChart->Data(); }
+
 void TestWindow::FillPortList(DeviceListProvider &devices)
 {
     const QString selected = m_cbbPult->currentText();
@@ -460,6 +531,19 @@ void TestWindow::FillPortList(DeviceListProvider &devices)
     const int keep = m_cbbPult->findText(selected);
     m_cbbPult->setCurrentIndex(keep >= 0 ? keep : (m_cbbPult->count() > 0 ? 0 : -1));
 }
+
+// ---- scoring ----
+
+void TestWindow::ShowScore(const ChartData &left, const ChartData &right, const QString &conclusion,
+                           const QByteArray &cp1251Protocol)
+{
+    m_chartL->Fill(left);
+    m_chartR->Fill(right);
+    m_conclusion = conclusion;
+    LoadProtocol(cp1251Protocol);
+}
+
+QDate TestWindow::TestDate() const { return m_dtpDataTest->date(); }
 
 // ---- printing ----
 

@@ -12,10 +12,12 @@
 // without OK; Esc does not close it, so that a finished run is never dropped by a stray
 // key. While "Печать" prepares its jobs the window takes no other command.
 //
-// For the run of a window (btnTstClick, the polling tick, the key hook, tmr1Timer), the
-// shell gives: Run() (the run record), the controls, SetRunLayout(bool) for the state of
-// the window during a run, the live chart (ResetLiveChart, AddLiveBar), ShowStimulus
-// pictures through imgSL/imgSR/imgS0, FillPortList, and takes StopRunIfGoing().
+// The shell keeps its controls: the run of a window (btnTstClick, the polling tick, the
+// key hook, tmr1Timer) changes the display only through the methods below (the run
+// display, the progress text, the console's status and trace, the port choice, the
+// watchdog timer tmr1), and takes StopRunIfGoing(). A window draws its own stimuli
+// (ShowStimulus, MoveBar) on its own layout. Tests find the controls by the names the
+// layouts give them.
 #include <QDate>
 #include <QDialog>
 #include <QString>
@@ -44,6 +46,9 @@ class QWebEngineView;
 namespace vel {
 
 class DeviceListProvider;
+
+inline const QString StartCaption = QStringLiteral("Старт теста");
+inline const QString StopCaption = QStringLiteral("Стоп теста");
 
 // What the test list stores of a window closed with OK (the test table's record less
 // IDX and TYPE, which the list knows).
@@ -95,11 +100,43 @@ public:
     // run is scored; false puts the controls back.
     void SetRunLayout(bool running);
     bool InRunLayout() const { return m_runLayout; }
+    // The start of a run: the progress label cleared and shown, the live chart ChartLR
+    // shown empty over liveMin..liveMax, the instructions lblTextHelp hidden, "Стоп
+    // теста" on btnTst, the run layout, all painted at once.
+    void BeginRunDisplay(int liveMin, int liveMax);
+    // The progress label's text ("3 из 20"), painted at once.
+    void ShowProgress(const QString &text);
+    // The first step of a stop: the live chart and the progress label hidden, "Старт
+    // теста" on btnTst, which stays disabled until EnableStart.
+    void StopRunDisplay();
+    // The end of a stop: the instructions back and the run layout left, painted at once.
+    void EndRunDisplay();
+    void EnableStart();
     void ResetLiveChart(int answerTime);
     void AddLiveBar(int presentation, int height);
+    // The console watchdog tmr1: its interval, and on or off. Its ticks come as
+    // watchdogDue.
+    void SetWatchdogInterval(int ms);
+    void SetWatchdog(bool on);
     // Fills cbb_pult with the machine's serial ports, keeping the selected port when it
     // is still there (else the first entry).
     void FillPortList(DeviceListProvider &devices);
+    // Fills cbb_pult anew and selects `found` when the list has it; the port selected
+    // after that (empty when there is none).
+    QString ChoosePort(DeviceListProvider &devices, const QString &found);
+    // The console's state in lbl_status, and one line of its trace in mmo1.
+    void ShowConsoleStatus(const QString &text);
+    void AddConsoleTrace(const QString &line);
+    // The stimulus of a kind of the schedule on the window's own layout; 0 ends it. The
+    // moving bar to `left` (the moving-object window only). Both are on the screen when
+    // they return.
+    virtual void ShowStimulus(uint8_t kind) = 0;
+    virtual void MoveBar(int left) { Q_UNUSED(left); }
+
+    // What the result charts and the live chart show.
+    const ChartData &LeftChartData() const;
+    const ChartData &RightChartData() const;
+    const ChartData &LiveChartData() const;
 
     // Makes the label's font smaller, down to 9 px, until its text stands whole in it
     // (wrapped at its words when the label wraps): where Tahoma is wider than on the
@@ -110,32 +147,11 @@ public:
     void SetPrinterChooser(std::unique_ptr<PrinterChooser> chooser);
     void SetPrintTimeoutMs(int ms) { m_printTimeoutMs = ms; }
 
-    // ---- the controls, by their names ----
-    QTabWidget *pgc1() const { return m_pgc1; }
-    QWebEngineView *wbRep() const { return m_wbRep; }
-    QChartView *chtL() const { return m_chtL; }
-    QChartView *chtR() const { return m_chtR; }
-    QChartView *ChartLR() const { return m_chartLR; }
-    QPushButton *btnTst() const { return m_btnTst; }
-    QPushButton *btnSave() const { return m_btnSave; }
-    QPushButton *btnPrnR() const { return m_btnPrnR; }
-    QPushButton *btnQit() const { return m_btnQit; }
-    QLabel *lbl1() const { return m_lbl1; }
-    QDateEdit *dtpDataTest() const { return m_dtpDataTest; }
-    QTimeEdit *edtTime() const { return m_edtTime; }
-    QPlainTextEdit *mmo1() const { return m_mmo1; }
-    QLabel *lbl_pult() const { return m_lblPult; }
-    QComboBox *cbb_pult() const { return m_cbbPult; }
-    QLabel *lbl_status() const { return m_lblStatus; }
-    QLabel *lblTextHelp() const { return m_lblTextHelp; }
-    QLabel *ProgressLabel() const { return m_progress; }
-    QLabel *imgSL() const { return m_imgSL; }
-    QLabel *imgSR() const { return m_imgSR; }
-    QLabel *imgS0() const { return m_imgS0; }
-    QTimer &tmr1() { return m_tmr1; }
-    ResultChart &ChartL() { return *m_chartL; }
-    ResultChart &ChartR() { return *m_chartR; }
-    ResultChart &LiveChart() { return *m_liveChart; }
+Q_SIGNALS:
+    // btnTst was clicked: "Старт теста" or "Стоп теста".
+    void startPressed();
+    // tmr1 has run out: time for the run's watchdog check.
+    void watchdogDue();
 
 public Q_SLOTS:
     void pgc1Change();
@@ -154,7 +170,6 @@ protected:
         QString ProgressLabelName;     // "ext_pred", "ext_rdo"
         ChartData LeftLayout, RightLayout;
         ResultChartStyle LeftStyle, RightStyle;
-        int WatchdogMs = 1000;         // tmr1's interval
         QString ChartPageTitle;
         std::vector<LegendRow> ChartPageLegend;
     };
@@ -175,6 +190,11 @@ protected:
     virtual void TabShown(int tab) { Q_UNUSED(tab); }
 
     void SetConclusionText(const QString &text) { m_conclusion = text; }
+    // A scoring's outcome shown: the result charts filled (every series replaced), the
+    // conclusion taken and the protocol loaded.
+    void ShowScore(const ChartData &left, const ChartData &right, const QString &conclusion,
+                   const QByteArray &cp1251Protocol);
+    QDate TestDate() const;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

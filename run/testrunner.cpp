@@ -1,12 +1,7 @@
 #include "run/testrunner.h"
 
 #include <QApplication>
-#include <QChartView>
-#include <QComboBox>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "console/consolelink.h"
 #include "console/discovery.h"
@@ -26,16 +21,13 @@ TestRunner::TestRunner(TestWindow &window, const RunFactory &makeRun)
       m_systemDevices(std::make_unique<SystemDeviceList>()),
       m_devices(m_systemDevices.get())
 {
-    connect(m_link.get(), &ConsoleLink::statusText, this, [this](const QString &text) {
-        m_window.lbl_status()->setText(text);
-        m_window.lbl_status()->adjustSize();
-    });
-    connect(m_link.get(), &ConsoleLink::traced, this,
-            [this](const QString &line) { m_window.mmo1()->appendPlainText(line); });
+    connect(m_link.get(), &ConsoleLink::statusText, &m_window, &TestWindow::ShowConsoleStatus);
+    connect(m_link.get(), &ConsoleLink::traced, &m_window, &TestWindow::AddConsoleTrace);
     connect(m_link.get(), &ConsoleLink::consoleLost, this, [this] { m_run->ConsoleLost(); });
-    m_window.tmr1().stop();
-    m_window.tmr1().setInterval(m_run->Profile().WatchdogIntervalMs);
-    connect(&m_window.tmr1(), &QTimer::timeout, this, &TestRunner::tmr1Timer);
+    m_window.SetWatchdog(false);
+    m_window.SetWatchdogInterval(m_run->Profile().WatchdogIntervalMs);
+    connect(&m_window, &TestWindow::watchdogDue, this, &TestRunner::tmr1Timer);
+    connect(&m_window, &TestWindow::startPressed, this, &TestRunner::btnTstClick);
 }
 
 TestRunner::~TestRunner()
@@ -68,49 +60,26 @@ void TestRunner::btnTstClick()
     }
     // Ports come and go (a console plugged in after the program started): the list is
     // taken anew, so that the port found can be selected.
-    QComboBox *ports = m_window.cbb_pult();
-    m_window.FillPortList(*m_devices);
-    if (!search.port.isEmpty()) {
-        const int index = ports->findText(search.port);
-        if (index >= 0)
-            ports->setCurrentIndex(index);
-    }
-    m_run->StartRun(ports->currentText(), m_plannedCountText ? m_plannedCountText() : QString());
+    const QString port = m_window.ChoosePort(*m_devices, search.port);
+    m_run->StartRun(port, m_plannedCountText ? m_plannedCountText() : QString());
 }
 
 // RunView ---------------------------------------------------------------------------
 
 void TestRunner::EnterRun()
 {
-    QLabel *progress = m_window.ProgressLabel();
-    progress->clear();
-    progress->show();
-    m_window.LiveChart().Clear();
-    m_window.LiveChart().SetValueRange(m_run->Profile().LiveChartMin, m_run->Profile().LiveChartMax);
-    m_window.ChartLR()->show();
-    m_window.lblTextHelp()->hide();
-    m_window.btnTst()->setText(StopCaption);
-    m_window.SetRunLayout(true);
-    m_window.repaint();
+    m_window.BeginRunDisplay(m_run->Profile().LiveChartMin, m_run->Profile().LiveChartMax);
 }
+
+void TestRunner::ShowStimulus(uint8_t kind) { m_window.ShowStimulus(kind); }
+
+void TestRunner::MoveBar(int left) { m_window.MoveBar(left); }
 
 void TestRunner::AddLiveBar(int presentation, int height) { m_window.AddLiveBar(presentation, height); }
 
-void TestRunner::SetProgress(const QString &text)
-{
-    QLabel *progress = m_window.ProgressLabel();
-    progress->setText(text);
-    progress->adjustSize();
-    progress->repaint();
-}
+void TestRunner::SetProgress(const QString &text) { m_window.ShowProgress(text); }
 
-void TestRunner::SetWatchdog(bool on)
-{
-    if (on)
-        m_window.tmr1().start();
-    else
-        m_window.tmr1().stop();
-}
+void TestRunner::SetWatchdog(bool on) { m_window.SetWatchdog(on); }
 
 void TestRunner::SetPolling(bool on)
 {
@@ -130,20 +99,9 @@ void TestRunner::SetKeyHook(bool on)
 
 void TestRunner::Beep() { QApplication::beep(); }
 
-void TestRunner::StopDisplay()
-{
-    m_window.ChartLR()->hide();
-    m_window.ProgressLabel()->hide();
-    m_window.btnTst()->setText(StartCaption);
-    m_window.btnTst()->setEnabled(false);
-}
+void TestRunner::StopDisplay() { m_window.StopRunDisplay(); }
 
-void TestRunner::LeaveRun()
-{
-    m_window.lblTextHelp()->show();
-    m_window.SetRunLayout(false);
-    m_window.repaint();
-}
+void TestRunner::LeaveRun() { m_window.EndRunDisplay(); }
 
 void TestRunner::RunFinished(bool quiet)
 {
@@ -151,7 +109,7 @@ void TestRunner::RunFinished(bool quiet)
         QMessageBox box(QMessageBox::Information, FinishedCaption, FinishedText, QMessageBox::Ok);
         box.exec();
     }
-    m_window.btnTst()->setEnabled(true);
+    m_window.EnableStart();
 }
 
 } // namespace vel

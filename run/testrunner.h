@@ -1,9 +1,10 @@
 #pragma once
-// The run part of a test window: binds a ReactionRun to the window's controls and owns
-// what a run needs besides them: the console link, the key hook, the polling thread
-// TRS232Thread. Each test window creates its runner once (ChoiceRunner, MovingRunner,
-// which draw their stimuli); "Старт теста" calls btnTstClick, the window's tmr1 calls
-// tmr1Timer, and closing or saving the window calls StopQuietly.
+// The run part of a test window: binds a ReactionRun to the window, which it changes only
+// through the window's own run display methods, and owns what a run needs besides the
+// window: the console link, the key hook, the polling thread TRS232Thread. Each test
+// window creates its runner once (ChoiceRunner, MovingRunner: the runs of the two tests;
+// the windows draw their stimuli); "Старт теста" calls btnTstClick, the window's
+// watchdog timer calls tmr1Timer, and closing or saving the window calls StopQuietly.
 #include <QObject>
 #include <QString>
 
@@ -20,8 +21,6 @@ class KeyHook;
 class TestWindow;
 class TRS232Thread;
 
-inline const QString StartCaption = QStringLiteral("Старт теста");
-inline const QString StopCaption = QStringLiteral("Стоп теста");
 inline const QString FinishedCaption = QStringLiteral("Тест завершен!");
 inline const QString FinishedText =
     QStringLiteral("Для просмотра результатов нажмите вкладку \"Результаты\"");
@@ -53,10 +52,10 @@ public:
     ConsoleLink &Link() { return *m_link; }
 
 protected:
-    TestWindow &Window() { return m_window; }
-
-    // RunView; ShowStimulus (and MoveBar) are the test's own.
+    // RunView, each a change of the window's display through its own methods.
     void EnterRun() override;
+    void ShowStimulus(uint8_t kind) override;
+    void MoveBar(int left) override;
     void AddLiveBar(int presentation, int height) override;
     void SetProgress(const QString &text) override;
     void SetWatchdog(bool on) override;

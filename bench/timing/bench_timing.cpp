@@ -29,6 +29,7 @@
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "tests/support/choicewindow.h"
+#include "tests/support/controls.h"
 #include "tests/support/xdriver.h"
 
 using namespace choicetest;
@@ -66,7 +67,7 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
     const TTestRun &record = w.Record();
     w.SetPlannedCount(planned);
     runner.Thread().SetIdleMs(idleMs);
-    QLabel *image = w.window.imgSL();
+    QLabel *image = Control<QLabel>(&w.window, "imgSL");
     const QPoint sample = image->mapToGlobal(QPoint(image->width() / 2, image->height() / 2));
 
     std::atomic<double> presserCpu{0};
@@ -98,7 +99,7 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
     const quint64 ticks0 = runner.Thread().TicksRun();
     QElapsedTimer wall;
     wall.start();
-    w.window.btnTst()->click();
+    Control<QPushButton>(&w.window, "btnTst")->click();
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {

@@ -24,6 +24,7 @@
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "common/clock.h"
+#include "tests/support/controls.h"
 #include "tests/support/xdriver.h"
 #include "tests/support/movingwindow.h"
 
@@ -60,7 +61,7 @@ double Median(std::vector<double> v)
 // the start mark of each presentation, handed to the presser.
 class BarWatch : public QObject {
 public:
-    BarWatch(MovingWindow &w) : m_w(w) { w.window.imgS0()->installEventFilter(this); }
+    BarWatch(MovingWindow &w) : m_w(w), m_bar(Control<QLabel>(&w.window, "imgS0")) { m_bar->installEventFilter(this); }
 
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -75,7 +76,7 @@ public:
         if (event->type() == QEvent::Paint) {
             // The run clock's TickCount is the whole milliseconds of NowMs's clock.
             const int t = int(uint32_t(uint64_t(now)) - run.StartTick());
-            paints.push_back({now, m_w.window.imgS0()->x(), BarLeft(run.CurrentKind(), t)});
+            paints.push_back({now, m_bar->x(), BarLeft(run.CurrentKind(), t)});
             presentationOf.push_back(run.DoneCount() + 1);
         }
         return false;
@@ -88,6 +89,7 @@ public:
 
 private:
     MovingWindow &m_w;
+    QLabel *m_bar;
 };
 
 } // namespace
@@ -147,7 +149,7 @@ int MovingBench(int planned)
     const double cpu0 = ProcessCpuMs();
     QElapsedTimer wall;
     wall.start();
-    w.window.btnTst()->click();
+    Control<QPushButton>(&w.window, "btnTst")->click();
     QEventLoop loop;
     QTimer check;
     // A presentation lasts at most about 3.5 s with its pause; a run that has not ended

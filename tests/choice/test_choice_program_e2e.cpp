@@ -4,6 +4,7 @@
 // reopened and saved again. Controls are clicked where the same windows, laid out in this
 // process at the same size, have them.
 #include <QDir>
+#include <QLabel>
 #include <QMap>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "register/newentrydlg.h"
 #include "common/config.h"
 #include "common/text.h"
+#include "tests/support/controls.h"
 #include "tests/support/presses.h"
 #include "tests/support/choicewindow.h"
 #include "tests/support/runprogram.h"
@@ -67,9 +69,9 @@ Layout LayoutOf(QSize mainSize)
         psy.setAttribute(Qt::WA_DontShowOnScreen);
         psy.show();
         QCoreApplication::processEvents();
-        l.btnTst = Centre(psy.btnTst(), &psy);
-        l.btnSave = Centre(psy.btnSave(), &psy);
-        l.stimulus = Centre(psy.imgSL(), &psy);
+        l.btnTst = Centre(Control<QPushButton>(&psy, "btnTst"), &psy);
+        l.btnSave = Centre(Control<QPushButton>(&psy, "btnSave"), &psy);
+        l.stimulus = Centre(Control<QLabel>(&psy, "imgSL"), &psy);
     }
     folder.leave();
     return l;

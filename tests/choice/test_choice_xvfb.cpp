@@ -12,6 +12,7 @@
 #include "run/rs232thread.h"
 #include "records/datapsy.h"
 #include "tests/support/choicewindow.h"
+#include "tests/support/controls.h"
 #include "tests/support/presses.h"
 #include "tests/support/xdriver.h"
 
@@ -44,13 +45,13 @@ int RunModally(ChoiceWindow &f, int planned, const std::function<void(QPoint)> &
             clicked = true;
             const QPoint centre = f.window.mapToGlobal(f.window.rect().center());
             XDriver().MovePointer(centre.x(), centre.y());
-            QLabel *image = f.window.imgSL();
+            QLabel *image = Control<QLabel>(&f.window, "imgSL");
             if (started)
                 started(image->mapToGlobal(QPoint(image->width() / 2, image->height() / 2)));
-            f.window.btnTst()->click();
+            Control<QPushButton>(&f.window, "btnTst")->click();
         } else if (!saved && !f.Runner().Running() && !f.watcher.messages.isEmpty()) {
             saved = true;
-            f.window.btnSave()->click();
+            Control<QPushButton>(&f.window, "btnSave")->click();
         }
     });
     poll.start(20);

@@ -2,14 +2,17 @@
 // controls, the console found through the port search, and the ways a run ends.
 #include <QChartView>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "run/rs232thread.h"
 #include "tests/support/choicewindow.h"
+#include "tests/support/controls.h"
 #include "tests/support/simprocess.h"
 
 using namespace choicetest;
@@ -21,7 +24,7 @@ SerialDevice Console(const QString &port)
     return MakeSerialDevice(QStringLiteral("AVR Communication Device Class"), port);
 }
 
-qsizetype LiveBars(TFormPsy &w) { return w.LiveChart().Data().Series.at(0).Points.size(); }
+qsizetype LiveBars(TFormPsy &w) { return w.LiveChartData().Series.at(0).Points.size(); }
 
 } // namespace
 
@@ -36,24 +39,24 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-        w.btnTst()->click();
+        Control<QPushButton>(&w, "btnTst")->click();
         QVERIFY(f.Runner().Running());
-        QCOMPARE(w.btnTst()->text(), StopCaption);
-        for (QWidget *off : {(QWidget *)w.btnQit(), (QWidget *)w.btnPrnR(), (QWidget *)w.dtpDataTest(),
-                             (QWidget *)w.cbb_pult(), (QWidget *)w.lbl1()})
-            QVERIFY(!off->isEnabled());
-        QVERIFY(w.btnTst()->isEnabled());
-        QVERIFY(!w.pgc1()->isTabVisible(1) && !w.pgc1()->isTabVisible(2));
-        QVERIFY(w.ChartLR()->isVisible() && w.ProgressLabel()->isVisible());
-        QVERIFY(!w.lblTextHelp()->isVisible());
-        QVERIFY(!w.tmr1().isActive());   // no console, no watchdog
+        QCOMPARE(Control<QPushButton>(&w, "btnTst")->text(), StopCaption);
+        for (const char *off : {"btnQit", "btnPrnR", "dtpDataTest", "cbb_pult", "lbl1"})
+            QVERIFY2(!Control<QWidget>(&w, off)->isEnabled(), off);
+        QVERIFY(Control<QPushButton>(&w, "btnTst")->isEnabled());
+        QVERIFY(!Control<QTabWidget>(&w, "pgc1")->isTabVisible(1) && !Control<QTabWidget>(&w, "pgc1")->isTabVisible(2));
+        QVERIFY(Control<QChartView>(&w, "ChartLR")->isVisible() && Control<QLabel>(&w, "ext_pred")->isVisible());
+        QVERIFY(!Control<QLabel>(&w, "lblTextHelp")->isVisible());
+        QVERIFY(!Control<QTimer>(&w, "tmr1")->isActive());   // no console, no watchdog
 
         // The stimulus comes up after the first pause and is blank again 150 ms after the
         // start mark; a right Ctrl answers it.
-        QTRY_VERIFY_WITH_TIMEOUT(w.imgSL()->isVisible() || w.imgSR()->isVisible(), 3000);
-        QVERIFY(!w.imgS0()->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 1000);
-        QVERIFY(!w.imgSL()->isVisible() && !w.imgSR()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Control<QLabel>(&w, "imgSL")->isVisible() || Control<QLabel>(&w, "imgSR")->isVisible(), 3000);
+        QVERIFY(!Control<QLabel>(&w, "imgS0")->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(Control<QLabel>(&w, "imgS0")->isVisible(), 1000);
+        QVERIFY(!Control<QLabel>(&w, "imgSL")->isVisible() && !Control<QLabel>(&w, "imgSR")->isVisible());
         QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 105, 0xffe4, 0);
         QCoreApplication::sendEvent(&w, &ctrl);
         QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
@@ -61,13 +64,14 @@ private Q_SLOTS:
         QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
         QCOMPARE(int(f.Record().DoneCount), 1);
         QVERIFY(f.Record().RightTimes[1] > 1150 + 140 && f.Record().RightTimes[1] < 1150 + 600);
-        QCOMPARE(w.btnTst()->text(), StartCaption);
-        QVERIFY(w.btnTst()->isEnabled() && w.btnQit()->isEnabled() && w.btnSave()->isEnabled());
-        QVERIFY(w.pgc1()->isTabVisible(1) && w.pgc1()->isTabVisible(2));
-        QVERIFY(!w.ChartLR()->isVisible() && !w.ProgressLabel()->isVisible());
-        QVERIFY(w.lblTextHelp()->isVisible());
+        QCOMPARE(Control<QPushButton>(&w, "btnTst")->text(), StartCaption);
+        for (const char *on : {"btnTst", "btnQit", "btnSave"})
+            QVERIFY2(Control<QPushButton>(&w, on)->isEnabled(), on);
+        QVERIFY(Control<QTabWidget>(&w, "pgc1")->isTabVisible(1) && Control<QTabWidget>(&w, "pgc1")->isTabVisible(2));
+        QVERIFY(!Control<QChartView>(&w, "ChartLR")->isVisible() && !Control<QLabel>(&w, "ext_pred")->isVisible());
+        QVERIFY(Control<QLabel>(&w, "lblTextHelp")->isVisible());
         QCOMPARE(LiveBars(w), 1);
-        QCOMPARE(w.ProgressLabel()->text(), QStringLiteral("1 из 1"));
+        QCOMPARE(Control<QLabel>(&w, "ext_pred")->text(), QStringLiteral("1 из 1"));
         QVERIFY(f.Runner().Thread().Suspended());
     }
 
@@ -78,20 +82,21 @@ private Q_SLOTS:
         ChoiceWindow f({MakeSerialDevice("Порт связи", "/dev/ttyS0"), Console(sim.path)});
         TFormPsy &w = f.window;
         w.show();
-        QCOMPARE(w.cbb_pult()->currentText(), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(Control<QComboBox>(&w, "cbb_pult")->currentText(), QStringLiteral("/dev/ttyS0"));
 
-        w.btnTst()->click();
-        QCOMPARE(w.cbb_pult()->currentText(), sim.path);
+        Control<QPushButton>(&w, "btnTst")->click();
+        QCOMPARE(Control<QComboBox>(&w, "cbb_pult")->currentText(), sim.path);
         QVERIFY(f.Runner().Run().ConsoleFound());
-        QVERIFY(w.tmr1().isActive());
+        QVERIFY(Control<QTimer>(&w, "tmr1")->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(f.Runner().Run().CurrentPhase() == ChoiceRun::Phase::Presenting, 3000);
-        w.btnTst()->click();   // "Стоп теста": the console has sent nothing, nothing counted
+        // "Стоп теста": the console has sent nothing, nothing counted
+        Control<QPushButton>(&w, "btnTst")->click();
         QVERIFY(!f.Runner().Running());
-        QVERIFY(!w.tmr1().isActive());
+        QVERIFY(!Control<QTimer>(&w, "tmr1")->isActive());
         QCOMPARE(int(f.Record().DoneCount), 0);
         QTRY_COMPARE(f.watcher.messages.size(), 1);
         QVERIFY(sim.Saw("cmd ATL0,0,0"));
-        QVERIFY(w.lbl_status()->text().isEmpty());
+        QVERIFY(Control<QLabel>(&w, "lbl_status")->text().isEmpty());
     }
 
     void silentPortShownInTheStatusLabel()
@@ -99,10 +104,11 @@ private Q_SLOTS:
         SimProcess sim({"--ident", ""});
         ChoiceWindow f({Console(sim.path)});
         f.window.show();
-        f.window.btnTst()->click();
-        QCOMPARE(f.window.lbl_status()->text(), QStringLiteral("на порту %1 пульт ЗМР не найден").arg(sim.path));
-        QVERIFY(!f.window.tmr1().isActive());
-        f.window.btnTst()->click();
+        Control<QPushButton>(&f.window, "btnTst")->click();
+        QCOMPARE(Control<QLabel>(&f.window, "lbl_status")->text(),
+                 QStringLiteral("на порту %1 пульт ЗМР не найден").arg(sim.path));
+        QVERIFY(!Control<QTimer>(&f.window, "tmr1")->isActive());
+        Control<QPushButton>(&f.window, "btnTst")->click();
         QVERIFY(!f.Runner().Running());
     }
 
@@ -110,7 +116,7 @@ private Q_SLOTS:
     {
         ChoiceWindow f({}, "нет доступа");
         f.window.show();
-        f.window.btnTst()->click();
+        Control<QPushButton>(&f.window, "btnTst")->click();
         QVERIFY(!f.Runner().Running());
         QTRY_COMPARE(f.watcher.messages.size(), 1);
         QVERIFY(f.watcher.messages.first().contains("нет доступа"));
@@ -129,10 +135,10 @@ private Q_SLOTS:
         f.window.PrepareNew("Новая тест реакции выбора пациента: Тестов Тест",
                             PatientFacts{"Тестов Тест", "м", QDate(2012, 3, 1)});
         f.window.show();
-        f.window.btnTst()->click();
+        Control<QPushButton>(&f.window, "btnTst")->click();
         QTRY_VERIFY_WITH_TIMEOUT(f.Runner().Run().CurrentPhase() == ChoiceRun::Phase::Presenting, 3000);
         if (save)
-            f.window.btnSave()->click();
+            Control<QPushButton>(&f.window, "btnSave")->click();
         else
             f.window.close();
         QVERIFY(!f.Runner().Running());

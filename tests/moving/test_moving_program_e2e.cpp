@@ -6,8 +6,10 @@
 // at the same size, have them.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QWidget>
 #include <QtTest>
 
 #include <mutex>
@@ -20,12 +22,12 @@
 #include "register/newentrydlg.h"
 #include "common/config.h"
 #include "common/text.h"
+#include "tests/support/controls.h"
 #include "tests/support/runprogram.h"
 #include "tests/support/choicewindow.h"
 #include "tests/support/presses.h"
 #include "tests/support/programdriver.h"
 #include "tests/support/xdriver.h"
-#include "ui_rdo.h"
 #include "ui_unit1.h"
 
 using namespace vel;
@@ -71,10 +73,10 @@ Layout LayoutOf(QSize mainSize)
         rdo.setAttribute(Qt::WA_DontShowOnScreen);
         rdo.show();
         QCoreApplication::processEvents();
-        l.btnTst = Centre(rdo.btnTst(), &rdo);
-        l.btnSave = Centre(rdo.btnSave(), &rdo);
-        l.stage = rdo.ui().Panel1->mapTo(&rdo, QPoint(0, 0));
-        l.barRow = rdo.imgS0()->geometry().center().y();
+        l.btnTst = Centre(Control<QPushButton>(&rdo, "btnTst"), &rdo);
+        l.btnSave = Centre(Control<QPushButton>(&rdo, "btnSave"), &rdo);
+        l.stage = Control<QWidget>(&rdo, "Panel1")->mapTo(&rdo, QPoint(0, 0));
+        l.barRow = Control<QLabel>(&rdo, "imgS0")->geometry().center().y();
     }
     folder.leave();
     return l;

@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
+#include <QWidget>
 #include <QtTest>
 
 #include "run/rs232thread.h"
+#include "tests/support/controls.h"
 #include "tests/support/movingwindow.h"
-#include "ui_rdo.h"
 
 using namespace movingtest;
 
@@ -22,23 +24,25 @@ private Q_SLOTS:
         f.SetPlannedCount(1);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible() && !w.imgSL()->isVisible());
+        for (const char *picture : {"imgS0", "imgSR", "imgSL"})
+            QVERIFY2(!Control<QLabel>(&w, picture)->isVisible(), picture);
 
-        w.btnTst()->click();
+        Control<QPushButton>(&w, "btnTst")->click();
         QVERIFY(f.Runner().Running());
-        QCOMPARE(w.btnTst()->text(), StopCaption);
-        QVERIFY(!w.pgc1()->isTabVisible(1) && !w.pgc1()->isTabVisible(2));
-        QVERIFY(w.ChartLR()->isVisible() && w.ProgressLabel()->isVisible());
-        QCOMPARE(w.tmr1().interval(), 1);
+        QCOMPARE(Control<QPushButton>(&w, "btnTst")->text(), StopCaption);
+        QVERIFY(!Control<QTabWidget>(&w, "pgc1")->isTabVisible(1) && !Control<QTabWidget>(&w, "pgc1")->isTabVisible(2));
+        QVERIFY(Control<QChartView>(&w, "ChartLR")->isVisible() && Control<QLabel>(&w, "ext_rdo")->isVisible());
+        QCOMPARE(Control<QTimer>(&w, "tmr1")->interval(), 1);
 
         // After the first pause: the track where the kind puts its line, the bar on its
         // way to it from its own side, over the track.
-        QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(Control<QLabel>(&w, "imgS0")->isVisible(), 3000);
         const uint8_t kind = f.Record().Kinds[1];
-        QCOMPARE(w.imgSR()->x(), kind == 1 ? 11 : 363);
-        QVERIFY(w.imgSR()->isVisible() && !w.imgSL()->isVisible());
-        QCOMPARE(w.imgS0()->parentWidget(), w.ui().Panel1);
-        QTRY_VERIFY_WITH_TIMEOUT(kind == 1 ? w.imgS0()->x() < 500 : w.imgS0()->x() > 120, 1000);
+        QCOMPARE(Control<QLabel>(&w, "imgSR")->x(), kind == 1 ? 11 : 363);
+        QVERIFY(Control<QLabel>(&w, "imgSR")->isVisible() && !Control<QLabel>(&w, "imgSL")->isVisible());
+        QCOMPARE(Control<QLabel>(&w, "imgS0")->parentWidget(), Control<QWidget>(&w, "Panel1"));
+        QLabel *bar = Control<QLabel>(&w, "imgS0");
+        QTRY_VERIFY_WITH_TIMEOUT(kind == 1 ? bar->x() < 500 : bar->x() > 120, 1000);
 
         // The left Ctrl at about 300 ms: the bar stops at Round((1350 - r) / 3) + 150 or
         // Round(r / 3) + 20, which is where it stays in the pause.
@@ -48,17 +52,17 @@ private Q_SLOTS:
         const int r = f.Record().LeftTimes[1];
         QVERIFY2(r > 0 && r < 1800, qPrintable(QString::number(r)));
         QCOMPARE(f.Record().RightTimes[1], 1800);
-        QCOMPARE(w.imgS0()->x(), FrozenBarLeft(kind, r));
+        QCOMPARE(Control<QLabel>(&w, "imgS0")->x(), FrozenBarLeft(kind, r));
 
         QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
         QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
         QCOMPARE(int(f.Record().BaseTime), 1350);
         QCOMPARE(int(f.Record().AnswerTime), 1800);
-        QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible());
-        QCOMPARE(w.btnTst()->text(), StartCaption);
-        QVERIFY(w.pgc1()->isTabVisible(1) && w.pgc1()->isTabVisible(2));
-        QVERIFY(w.lblTextHelp()->isVisible());
-        QCOMPARE(w.ProgressLabel()->text(), QStringLiteral("1 из 1"));
+        QVERIFY(!Control<QLabel>(&w, "imgS0")->isVisible() && !Control<QLabel>(&w, "imgSR")->isVisible());
+        QCOMPARE(Control<QPushButton>(&w, "btnTst")->text(), StartCaption);
+        QVERIFY(Control<QTabWidget>(&w, "pgc1")->isTabVisible(1) && Control<QTabWidget>(&w, "pgc1")->isTabVisible(2));
+        QVERIFY(Control<QLabel>(&w, "lblTextHelp")->isVisible());
+        QCOMPARE(Control<QLabel>(&w, "ext_rdo")->text(), QStringLiteral("1 из 1"));
         QVERIFY(f.Runner().Thread().Suspended());
     }
 
@@ -69,9 +73,9 @@ private Q_SLOTS:
         f.SetPlannedCount(3);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.btnTst()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 3000);
-        w.btnSave()->click();
+        Control<QPushButton>(&w, "btnTst")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(Control<QLabel>(&w, "imgS0")->isVisible(), 3000);
+        Control<QPushButton>(&w, "btnSave")->click();
         QVERIFY(!f.Runner().Running());
         QCOMPARE(int(f.Record().DoneCount), 1);   // the presentation on the screen, closed
         QCOMPARE(int(f.Record().PlanCount), 3);

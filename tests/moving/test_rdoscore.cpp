@@ -7,8 +7,10 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QTabWidget>
+#include <QWebEngineView>
 #include <QtTest>
 
+#include "tests/support/controls.h"
 #include "tests/support/windowdriver.h"
 #include "tests/support/movingfixtures.h"
 
@@ -83,26 +85,26 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.WaitForProtocol(20000));
-        QCOMPARE(w.pgc1()->currentIndex(), int(TestWindow::ResultTab));
+        QCOMPARE(Control<QTabWidget>(&w, "pgc1")->currentIndex(), int(TestWindow::ResultTab));
 
         const auto at50 = moving::ScoreRun(MovingRun("leads"), Kuznetsova, kTestDate, 50);
         QCOMPARE(w.ConclusionText(), moving::ExcitationConclusion);
-        CompareCharts(w.ChartL().Data(), at50->Left);
-        CompareCharts(w.ChartR().Data(), at50->Right);
-        QCOMPARE(ShownPoints(w.chtL()),
+        CompareCharts(w.LeftChartData(), at50->Left);
+        CompareCharts(w.RightChartData(), at50->Right);
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtL")),
                  (QMap<QString, int>{{"Series3", 7}, {"lnsrsSeries1", 6}, {"lnsrsSeries2", 6}}));
-        QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 10}}));
-        const QString page = PageText(w.wbRep());
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtR")), (QMap<QString, int>{{"Series6", 10}}));
+        const QString page = PageText(Control<QWebEngineView>(&w, "wbRep"));
         QVERIFY2(page.contains("ТЕКСТ РЕАКЦИИ на движущийся объект ОТ 01.09.2017"), qPrintable(page));
         QVERIFY2(page.contains("Заключение: " + moving::ExcitationConclusion), qPrintable(page));
 
         // The field is read again at every scoring: "0" stands for 39.
         corridorField = QStringLiteral("0");
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
         const auto at39 = moving::ScoreRun(MovingRun("leads"), Kuznetsova, kTestDate, 39);
-        CompareCharts(w.ChartL().Data(), at39->Left);
-        QCOMPARE(w.ChartL().Data().Series[moving::UpperCorridorSeries].Points.front().Y, 39.0);
-        QCOMPARE(w.ChartL().Data().Series[moving::LowerCorridorSeries].Points.front().Y, -39.0);
+        CompareCharts(w.LeftChartData(), at39->Left);
+        QCOMPARE(w.LeftChartData().Series[moving::UpperCorridorSeries].Points.front().Y, 39.0);
+        QCOMPARE(w.LeftChartData().Series[moving::LowerCorridorSeries].Points.front().Y, -39.0);
     }
 
     // Every series is emptied before the new points go in, the corridor lines included,
@@ -116,24 +118,24 @@ private Q_SLOTS:
                                 QStringLiteral("9:05:07"), MovingData("mixed"), QString(), error));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(ShownPoints(w.chtL()),
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtL")),
                  (QMap<QString, int>{{"Series3", 10}, {"lnsrsSeries1", 8}, {"lnsrsSeries2", 8}}));
         QCOMPARE(w.ConclusionText(), moving::InhibitionConclusion);
 
         w.Run() = MovingRun("no_values");
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
-        QCOMPARE(ShownPoints(w.chtL()),
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtL")),
                  (QMap<QString, int>{{"Series3", 0}, {"lnsrsSeries1", 0}, {"lnsrsSeries2", 0}}));
-        QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 0}}));
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtR")), (QMap<QString, int>{{"Series6", 0}}));
         QCOMPARE(w.ConclusionText(), moving::BalancedConclusion);
 
         w.Run() = MovingRun("leads");
-        w.pgc1()->setCurrentIndex(TestWindow::ResultTab);
-        QCOMPARE(ShownPoints(w.chtL()),
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ResultTab);
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtL")),
                  (QMap<QString, int>{{"Series3", 7}, {"lnsrsSeries1", 6}, {"lnsrsSeries2", 6}}));
         w.Run().DoneCount = 0;
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
-        QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 10}}));
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtR")), (QMap<QString, int>{{"Series6", 10}}));
         QCOMPARE(w.ConclusionText(), moving::ExcitationConclusion);
     }
 
@@ -148,13 +150,13 @@ private Q_SLOTS:
                                 QString(), error));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
         QStringList categories;
-        for (QAbstractAxis *axis : w.chtR()->chart()->axes(Qt::Horizontal))
+        for (QAbstractAxis *axis : Control<QChartView>(&w, "chtR")->chart()->axes(Qt::Horizontal))
             if (auto *byCategory = qobject_cast<QBarCategoryAxis *>(axis))
                 categories = byCategory->categories();
         QCOMPARE(categories, (QStringList{"88", "136", "184", "232", "280", "328", "376", "424", "472", "520"}));
-        QCOMPARE(ShownPoints(w.chtR()), (QMap<QString, int>{{"Series6", 10}}));
+        QCOMPARE(ShownPoints(Control<QChartView>(&w, "chtR")), (QMap<QString, int>{{"Series6", 10}}));
     }
 };
 

@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QDateEdit>
 #include <QtTest>
 
+#include "tests/support/controls.h"
 #include "tests/support/workfolder.h"
 #include "tests/support/windowdriver.h"
 
@@ -152,13 +154,13 @@ private Q_SLOTS:
             caption = window.windowTitle();
             timerOff = !w.frm.statTimer().isActive();
             QCOMPARE(window.Test(), test);
-            QCOMPARE(window.pgc1()->currentIndex(), 0);
+            QCOMPARE(Control<QTabWidget>(&window, "pgc1")->currentIndex(), 0);
             // The run, as it leaves the record.
             QString error;
             QVERIFY(LoadDataPsy(DataOf(test), test, window.Run(), error));
-            window.dtpDataTest()->setDate(QDate(2020, 9, 1));
-            window.edtTime()->setTime(QTime(9, 5, 7));
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            Control<QDateEdit>(&window, "dtpDataTest")->setDate(QDate(2020, 9, 1));
+            Control<QTimeEdit>(&window, "edtTime")->setTime(QTime(9, 5, 7));
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
 
@@ -193,7 +195,7 @@ private Q_SLOTS:
         Workplace w;
         NextTestWindow next([](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
-            QTest::mouseClick(window.btnQit(), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(&window, "btnQit"), Qt::LeftButton);
         });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
         QCOMPARE(w.tests().physicalRecordCount(), 0);
@@ -208,7 +210,7 @@ private Q_SLOTS:
         NextTestWindow next([&](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
             w.tests().close();
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         MessageCatcher retry(QMessageBox::Yes, [&] { w.tests().open(); });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
@@ -248,7 +250,7 @@ private Q_SLOTS:
         });
         NextTestWindow next([&](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         MessageCatcher retry(QMessageBox::Yes, [&] { setHeaderCount(1, false); });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
@@ -292,7 +294,7 @@ private Q_SLOTS:
         NextTestWindow next([&](TestWindow &window) {
             caption = window.windowTitle();
             window.Run() = FixtureRun("mixed");
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         w.frm.btn_psyClick();
         QCOMPARE(caption, QString("Новая тест реакции выбора пациента: Петрова Анна"));
@@ -324,9 +326,9 @@ private Q_SLOTS:
         QDate date;
         NextTestWindow next([&](TestWindow &window) {
             caption = window.windowTitle();
-            tab = window.pgc1()->currentIndex();
-            date = window.dtpDataTest()->date();
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            tab = Control<QTabWidget>(&window, "pgc1")->currentIndex();
+            date = Control<QDateEdit>(&window, "dtpDataTest")->date();
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         w.DoubleClickRow(0);
 
@@ -366,14 +368,14 @@ private Q_SLOTS:
             w.frm.ArmScrollMark();
         QTime shown;
         NextTestWindow next([&](TestWindow &window) {
-            shown = window.edtTime()->time();
+            shown = Control<QTimeEdit>(&window, "edtTime")->time();
             if (meanwhile == "cursor") {
                 w.tests().first();
             } else if (meanwhile == "deleted") {
                 w.tests().goToRecNo(second);
                 w.tests().deleteRecord();
             }
-            QTest::mouseClick(window.btnSave(), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
         MessageCatcher messages(QMessageBox::No);
         w.DoubleClickRow(1);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/controls.h"
 #include "tests/support/windowdriver.h"
 
 #include "choice/upsy.h"
@@ -102,7 +103,7 @@ private Q_SLOTS:
         int asked = 0;
         w.SetPrinterChooser(std::make_unique<PdfChooser>(protocolFile, true, &asked));
         MessageCatcher messages;
-        QTest::mouseClick(w.btnPrnR(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(&w, "btnPrnR"), Qt::LeftButton);
         QCOMPARE(asked, 1);
         QCOMPARE(messages.texts, QStringList());
 
@@ -160,7 +161,7 @@ private Q_SLOTS:
         TFormPsy fresh;
         fresh.PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
         fresh.show();
-        fresh.pgc1()->setCurrentIndex(TestWindow::ResultTab);
+        Control<QTabWidget>(&fresh, "pgc1")->setCurrentIndex(TestWindow::ResultTab);
         fresh.SetPrinterChooser(std::make_unique<PdfChooser>(dir.filePath("a.pdf"), true, &asked));
         fresh.btnPrnRClick();
         QCOMPARE(asked, 0);
@@ -201,20 +202,20 @@ private Q_SLOTS:
             if (tried)   // a second "Печать" that got through
                 return;
             tried = true;
-            QTest::mouseClick(w.pgc1()->tabBar(), Qt::LeftButton, {},
-                              w.pgc1()->tabBar()->tabRect(TestWindow::ChartTab).center());
-            QTest::keyClick(w.pgc1(), Qt::Key_Tab, Qt::ControlModifier);
-            if (w.pgc1()->currentIndex() != TestWindow::ResultTab)
+            QTest::mouseClick(Control<QTabWidget>(&w, "pgc1")->tabBar(), Qt::LeftButton, {},
+                              Control<QTabWidget>(&w, "pgc1")->tabBar()->tabRect(TestWindow::ChartTab).center());
+            QTest::keyClick(Control<QTabWidget>(&w, "pgc1"), Qt::Key_Tab, Qt::ControlModifier);
+            if (Control<QTabWidget>(&w, "pgc1")->currentIndex() != TestWindow::ResultTab)
                 taken << "tab";
-            for (QPushButton *b : {w.btnSave(), w.btnQit(), w.btnPrnR()})
-                QTest::mouseClick(b, Qt::LeftButton);
+            for (const char *button : {"btnSave", "btnQit", "btnPrnR"})
+                QTest::mouseClick(Control<QPushButton>(&w, button), Qt::LeftButton);
             w.close();
             if (!w.isVisible())
                 taken << "closed";
         };
         w.SetPrinterChooser(std::move(chooser));
         MessageCatcher messages;
-        QTest::mouseClick(w.btnPrnR(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(&w, "btnPrnR"), Qt::LeftButton);
         QCOMPARE(taken, QStringList());
         QCOMPARE(asked, 1);
         QVERIFY(w.isVisible());
@@ -222,12 +223,11 @@ private Q_SLOTS:
         QCOMPARE(messages.texts, QStringList());
         QVERIFY(QFile::exists(dir.filePath("p.pdf")));
         // Printed: the window is as it was.
-        for (QWidget *c : {static_cast<QWidget *>(w.btnSave()), static_cast<QWidget *>(w.btnQit()),
-                           static_cast<QWidget *>(w.btnPrnR())})
-            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
-        QVERIFY(w.pgc1()->isTabEnabled(TestWindow::ChartTab));
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
-        QTest::mouseClick(w.btnQit(), Qt::LeftButton);
+        for (const char *button : {"btnSave", "btnQit", "btnPrnR"})
+            QVERIFY2(Control<QPushButton>(&w, button)->isEnabled(), button);
+        QVERIFY(Control<QTabWidget>(&w, "pgc1")->isTabEnabled(TestWindow::ChartTab));
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
+        QTest::mouseClick(Control<QPushButton>(&w, "btnQit"), Qt::LeftButton);
         QVERIFY(!w.isVisible());
     }
 
@@ -254,7 +254,8 @@ private Q_SLOTS:
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            ChartPage page{"Приложение - Графики реакции выбора", "Иванов Иван", w.chtL(), w.chtR(),
+            ChartPage page{"Приложение - Графики реакции выбора", "Иванов Иван",
+                           Control<QChartView>(&w, "chtL"), Control<QChartView>(&w, "chtR"),
                            {{QColor(0x00, 0x80, 0x00), Qt::SolidPattern, "Зеленый цвет - правильная реакция"},
                             {Qt::red, Qt::DiagCrossPattern, "Красный цвет - неправильная реакция"},
                             {Qt::white, Qt::SolidPattern, "Белый цвет - пропуск"},
@@ -271,7 +272,8 @@ private Q_SLOTS:
         QVERIFY(Count(image, QRect(10, 30 * h + 3, 85, h - 6), Qt::yellow) > 0);
         QCOMPARE(Count(image, QRect(10, 31 * h + 3, 85, h - 6), Qt::white), 85 * (h - 6));
         // The charts: from x 100 to width - 100, chtL from 3h, chtR from 15h, nothing left of them.
-        const int leftHeight = size.width() * w.chtL()->height() / w.chtL()->width();
+        const QChartView *chtL = Control<QChartView>(&w, "chtL");
+        const int leftHeight = size.width() * chtL->height() / chtL->width();
         const QRect leftChart(100, 3 * h, size.width() - 200, leftHeight);
         QVERIFY(Count(image, leftChart, QColor(0x00, 0xFF, 0x00)) > 100);   // the lime bar of presentation 1
         QCOMPARE(Count(image, QRect(0, 3 * h, 99, leftHeight), Qt::white), 99 * leftHeight);

@@ -13,16 +13,18 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QValueAxis>
+#include <QWebEngineView>
 #include <QtTest>
 
+#include "tests/support/controls.h"
 #include "tests/support/windowdriver.h"
 #include "tests/support/textfits.h"
 
 #include "choice/choicescore.h"
 #include "choice/upsy.h"
 #include "moving/rdo.h"
-#include "ui_upsy.h"
 
 using namespace vel;
 
@@ -82,7 +84,7 @@ QString AxisTitle(QChartView *view, Qt::Alignment side)
 int PointsOnCharts(TestWindow &w)
 {
     int n = 0;
-    for (QChartView *v : {w.chtL(), w.chtR()})
+    for (QChartView *v : {Control<QChartView>(&w, "chtL"), Control<QChartView>(&w, "chtR")})
         for (const SeriesView &s : SeriesOf(v))
             for (qreal value : s.values)
                 n += value != 0 ? 1 : 0;
@@ -144,19 +146,21 @@ private Q_SLOTS:
         QFETCH(QString, progress);
         auto w = MakeWindow(test);
         QCOMPARE(w->size(), QSize(764, 497));
-        QCOMPARE(w->pgc1()->count(), 3);
-        QCOMPARE(w->pgc1()->tabText(0), QString("Тест"));
-        QCOMPARE(w->pgc1()->tabText(1), QString("Результат"));
-        QCOMPARE(w->pgc1()->tabText(2), QString("График"));
-        QCOMPARE(w->btnTst()->text(), QString("Старт теста"));
-        QCOMPARE(w->btnSave()->text(), QString("Сохранить"));
-        QCOMPARE(w->btnPrnR()->text(), QString("Печать"));
-        QCOMPARE(w->btnQit()->text(), QString("Выход"));
-        QCOMPARE(w->lbl1()->text(), QString("Дата теста"));
-        QCOMPARE(w->lbl_pult()->text(), QString("Порт пульта ЗМР:"));
+        QCOMPARE(Control<QTabWidget>(w.get(), "pgc1")->count(), 3);
+        QCOMPARE(Control<QTabWidget>(w.get(), "pgc1")->tabText(0), QString("Тест"));
+        QCOMPARE(Control<QTabWidget>(w.get(), "pgc1")->tabText(1), QString("Результат"));
+        QCOMPARE(Control<QTabWidget>(w.get(), "pgc1")->tabText(2), QString("График"));
+        QCOMPARE(Control<QPushButton>(w.get(), "btnTst")->text(), QString("Старт теста"));
+        QCOMPARE(Control<QPushButton>(w.get(), "btnSave")->text(), QString("Сохранить"));
+        QCOMPARE(Control<QPushButton>(w.get(), "btnPrnR")->text(), QString("Печать"));
+        QCOMPARE(Control<QPushButton>(w.get(), "btnQit")->text(), QString("Выход"));
+        QCOMPARE(Control<QLabel>(w.get(), "lbl1")->text(), QString("Дата теста"));
+        QCOMPARE(Control<QLabel>(w.get(), "lbl_pult")->text(), QString("Порт пульта ЗМР:"));
         QVERIFY(w->findChild<QLabel *>(progress));
-        QVERIFY(w->lblTextHelp()->text().startsWith(test == TestType::Choice ? "В окне будут появляться треугольники. \r\n"
-                                                                               : "Возьмите пульт в удобную руку\r\n"));
+        QVERIFY(Control<QLabel>(w.get(), "lblTextHelp")
+                    ->text()
+                    .startsWith(test == TestType::Choice ? "В окне будут появляться треугольники. \r\n"
+                                                         : "Возьмите пульт в удобную руку\r\n"));
 
         // Series by name and shape, in order, and the axis titles.
         auto names = [](QChartView *v) {
@@ -171,31 +175,30 @@ private Q_SLOTS:
                 out << n[i] + (i < bars ? ":bar" : ":line");
             return out;
         };
-        QCOMPARE(names(w->chtL()), shaped(left, test == TestType::Choice ? 4 : 1));
-        QCOMPARE(names(w->chtR()), shaped(right, test == TestType::Choice ? 4 : 1));
-        QCOMPARE(names(w->ChartLR()), QStringList{"BarSeries1:bar"});
-        QCOMPARE(AxisTitle(w->chtL(), Qt::AlignLeft), axes[0]);
-        QCOMPARE(AxisTitle(w->chtL(), Qt::AlignBottom), axes[1]);
-        QCOMPARE(AxisTitle(w->chtR(), Qt::AlignLeft), axes[2]);
-        QCOMPARE(AxisTitle(w->chtR(), Qt::AlignBottom), axes[3]);
-        QCOMPARE(AxisTitle(w->ChartLR(), Qt::AlignLeft), QString("t реакции , мс"));
-        QCOMPARE(w->findChild<QTimer *>("tmr1"), &w->tmr1());
-        QCOMPARE(w->tmr1().interval(), test == TestType::Choice ? 1000 : 1);
-        QVERIFY(!w->tmr1().isActive());
+        QCOMPARE(names(Control<QChartView>(w.get(), "chtL")), shaped(left, test == TestType::Choice ? 4 : 1));
+        QCOMPARE(names(Control<QChartView>(w.get(), "chtR")), shaped(right, test == TestType::Choice ? 4 : 1));
+        QCOMPARE(names(Control<QChartView>(w.get(), "ChartLR")), QStringList{"BarSeries1:bar"});
+        QCOMPARE(AxisTitle(Control<QChartView>(w.get(), "chtL"), Qt::AlignLeft), axes[0]);
+        QCOMPARE(AxisTitle(Control<QChartView>(w.get(), "chtL"), Qt::AlignBottom), axes[1]);
+        QCOMPARE(AxisTitle(Control<QChartView>(w.get(), "chtR"), Qt::AlignLeft), axes[2]);
+        QCOMPARE(AxisTitle(Control<QChartView>(w.get(), "chtR"), Qt::AlignBottom), axes[3]);
+        QCOMPARE(AxisTitle(Control<QChartView>(w.get(), "ChartLR"), Qt::AlignLeft), QString("t реакции , мс"));
+        QVERIFY(w->findChild<QTimer *>("tmr1"));
+        QCOMPARE(Control<QTimer>(w.get(), "tmr1")->interval(), test == TestType::Choice ? 1000 : 1);
+        QVERIFY(!Control<QTimer>(w.get(), "tmr1")->isActive());
 
         // What only a run shows stays hidden; the stimulus pictures are loaded.
         Open(*w);
-        for (QWidget *hidden : {static_cast<QWidget *>(w->mmo1()), static_cast<QWidget *>(w->lbl_pult()),
-                                static_cast<QWidget *>(w->cbb_pult()), static_cast<QWidget *>(w->ChartLR()),
-                                static_cast<QWidget *>(w->imgSL()), static_cast<QWidget *>(w->imgSR()),
-                                static_cast<QWidget *>(w->imgS0()), static_cast<QWidget *>(w->ProgressLabel())})
-            QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
+        const QByteArray progressName = progress.toLatin1();
+        for (const char *hidden : {"mmo1", "lbl_pult", "cbb_pult", "ChartLR", "imgSL", "imgSR", "imgS0",
+                                   progressName.constData()})
+            QVERIFY2(!Control<QWidget>(w.get(), hidden)->isVisible(), hidden);
         const QSize stimulus = test == TestType::Choice ? QSize(160, 152) : QSize(280, 180);
-        QCOMPARE(w->imgSR()->pixmap().size(), stimulus);
+        QCOMPARE(Control<QLabel>(w.get(), "imgSR")->pixmap().size(), stimulus);
         if (test == TestType::Choice)
-            QCOMPARE(w->imgSL()->pixmap().size(), stimulus);
+            QCOMPARE(Control<QLabel>(w.get(), "imgSL")->pixmap().size(), stimulus);
         else
-            QCOMPARE(w->imgS0()->pixmap().size(), QSize(34, 88));
+            QCOMPARE(Control<QLabel>(w.get(), "imgS0")->pixmap().size(), QSize(34, 88));
     }
 
     // At the window's own size every text stands whole on every tab: labels, buttons,
@@ -218,13 +221,13 @@ private Q_SLOTS:
         QStringList cut;
         for (int tab : {int(TestWindow::ResultTab), int(TestWindow::ChartTab), int(TestWindow::TestTab),
                         int(TestWindow::ChartTab)}) {
-            w->pgc1()->setCurrentIndex(tab);
+            Control<QTabWidget>(w.get(), "pgc1")->setCurrentIndex(tab);
             QCoreApplication::processEvents();
             for (const QString &text : textfits::CutTexts(w.get()))
                 if (!cut.contains(text))
                     cut << text;
         }
-        for (QChartView *chart : {w->chtL(), w->chtR()}) {
+        for (QChartView *chart : {Control<QChartView>(w.get(), "chtL"), Control<QChartView>(w.get(), "chtR")}) {
             cut << textfits::CutChartTexts(chart);
             const QString left = AxisTitle(chart, Qt::AlignLeft);
             if (!textfits::ChartTexts(chart).join(' ').simplified().contains(left))
@@ -246,17 +249,17 @@ private Q_SLOTS:
         w->PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
         Open(*w);
         QCOMPARE(w->windowTitle(), QString("Новая тест реакции выбора пациента: Иванов Иван"));
-        QCOMPARE(w->pgc1()->currentIndex(), 0);
-        QVERIFY(w->btnTst()->isVisible());
-        QVERIFY(w->lblTextHelp()->isVisible());
-        QVERIFY(!w->btnPrnR()->isVisible());
-        QCOMPARE(w->dtpDataTest()->date(), QDate::currentDate());
-        QVERIFY(qAbs(w->edtTime()->time().secsTo(QTime::currentTime())) < 60);
+        QCOMPARE(Control<QTabWidget>(w.get(), "pgc1")->currentIndex(), 0);
+        QVERIFY(Control<QPushButton>(w.get(), "btnTst")->isVisible());
+        QVERIFY(Control<QLabel>(w.get(), "lblTextHelp")->isVisible());
+        QVERIFY(!Control<QPushButton>(w.get(), "btnPrnR")->isVisible());
+        QCOMPARE(Control<QDateEdit>(w.get(), "dtpDataTest")->date(), QDate::currentDate());
+        QVERIFY(qAbs(Control<QTimeEdit>(w.get(), "edtTime")->time().secsTo(QTime::currentTime())) < 60);
 
         // Before any run a result tab shows a blank page and empty charts.
-        w->pgc1()->setCurrentIndex(TestWindow::ResultTab);
-        QVERIFY(w->btnPrnR()->isVisible());
-        QVERIFY(!w->btnTst()->isVisible());
+        Control<QTabWidget>(w.get(), "pgc1")->setCurrentIndex(TestWindow::ResultTab);
+        QVERIFY(Control<QPushButton>(w.get(), "btnPrnR")->isVisible());
+        QVERIFY(!Control<QPushButton>(w.get(), "btnTst")->isVisible());
         QVERIFY(!w->HasProtocol());
         QCOMPARE(PointsOnCharts(*w), 0);
         QCOMPARE(w->ConclusionText(), QString());
@@ -266,53 +269,55 @@ private Q_SLOTS:
     {
         TFormPsy w;
         ShowStoredChoice(w);
-        QCOMPARE(w.pgc1()->currentIndex(), int(TestWindow::ResultTab));
-        QVERIFY(!w.btnTst()->isVisible());
-        QVERIFY(w.btnPrnR()->isVisible());
-        QCOMPARE(w.dtpDataTest()->date(), QDate(2020, 9, 1));
-        QCOMPARE(w.edtTime()->time(), QTime(9, 5, 7));
+        QCOMPARE(Control<QTabWidget>(&w, "pgc1")->currentIndex(), int(TestWindow::ResultTab));
+        QVERIFY(!Control<QPushButton>(&w, "btnTst")->isVisible());
+        QVERIFY(Control<QPushButton>(&w, "btnPrnR")->isVisible());
+        QCOMPARE(Control<QDateEdit>(&w, "dtpDataTest")->date(), QDate(2020, 9, 1));
+        QCOMPARE(Control<QTimeEdit>(&w, "edtTime")->time(), QTime(9, 5, 7));
 
         const auto score = choice::ScoreRun(FixtureRun("mixed"), Ivanov, QDate(2020, 9, 1));
         QVERIFY(score);
         QCOMPARE(w.ConclusionText(), score->ConclusionText);
         // The protocol came through code page 1251 and reads as the browser shows it.
         QVERIFY(w.HasProtocol());
-        const QString page = PageText(w.wbRep());
+        const QString page = PageText(Control<QWebEngineView>(&w, "wbRep"));
         QVERIFY2(page.contains("Пациент: Иванов Иван"), qPrintable(page.left(300)));
         QVERIFY(page.contains("Приложение - Графики реакции выбора"));
         // Charts: every bar series has one bar per presentation; the bars are the scoring's.
-        const auto left = SeriesOf(w.chtL());
+        const auto left = SeriesOf(Control<QChartView>(&w, "chtL"));
         QCOMPARE(left.size(), 6);
         for (int s = 0; s < 4; ++s)
             QCOMPARE(left[s].values.size(), 7 + 1);   // x 0 is left of the first bar
         QCOMPARE(left[choice::CorrectSeries].values[1], 562.0);
         QCOMPARE(left[choice::LowerNormSeries].values.size(), 7);
-        QCOMPARE(w.chtL()->chart()->axes(Qt::Vertical).first()->property("max").toDouble(), 1000.0);
+        QCOMPARE(Control<QChartView>(&w, "chtL")->chart()->axes(Qt::Vertical).first()->property("max").toDouble(),
+                 1000.0);
     }
 
     void switchingResultTabsScoresAgain()
     {
         TFormPsy w;
         ShowStoredChoice(w);
-        QVERIFY(!w.ui().lbllb1->isVisible());
+        QVERIFY(!Control<QLabel>(&w, "lbllb1")->isVisible());
         // A changed record shows on the next switch, on both result tabs.
         w.Run() = FixtureRun("no_errors");
-        w.pgc1()->setCurrentIndex(TestWindow::ChartTab);
-        for (QLabel *legend : {w.ui().lbllb1, w.ui().lbllb2, w.ui().lbllb3, w.ui().lbllb4})
-            QVERIFY(legend->isVisible());
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ChartTab);
+        for (const char *legend : {"lbllb1", "lbllb2", "lbllb3", "lbllb4"})
+            QVERIFY2(Control<QLabel>(&w, legend)->isVisible(), legend);
         const auto expected = choice::ScoreRun(FixtureRun("no_errors"), Ivanov, QDate(2020, 9, 1));
         QCOMPARE(w.ConclusionText(), expected->ConclusionText);
-        QCOMPARE(SeriesOf(w.chtL())[choice::WrongSeries].values, QList<qreal>(w.Run().DoneCount + 1, 0.0));
+        QCOMPARE(SeriesOf(Control<QChartView>(&w, "chtL"))[choice::WrongSeries].values,
+                 QList<qreal>(w.Run().DoneCount + 1, 0.0));
         w.Run().DoneCount = 2;
-        w.pgc1()->setCurrentIndex(TestWindow::ResultTab);
-        QVERIFY(!w.ui().lbllb1->isVisible());
-        QCOMPARE(SeriesOf(w.chtL())[choice::LowerNormSeries].values.size(), 2);
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::ResultTab);
+        QVERIFY(!Control<QLabel>(&w, "lbllb1")->isVisible());
+        QCOMPARE(SeriesOf(Control<QChartView>(&w, "chtL"))[choice::LowerNormSeries].values.size(), 2);
         const auto two = choice::ScoreRun(w.Run(), Ivanov, QDate(2020, 9, 1));
         QVERIFY(w.WaitForProtocol(20000));
-        QVERIFY(PageText(w.wbRep()).contains("Заключение:" + two->ConclusionText));
-        w.pgc1()->setCurrentIndex(TestWindow::TestTab);
-        QVERIFY(!w.ui().lbllb1->isVisible());
-        QVERIFY(w.btnTst()->isVisible());
+        QVERIFY(PageText(Control<QWebEngineView>(&w, "wbRep")).contains("Заключение:" + two->ConclusionText));
+        Control<QTabWidget>(&w, "pgc1")->setCurrentIndex(TestWindow::TestTab);
+        QVERIFY(!Control<QLabel>(&w, "lbllb1")->isVisible());
+        QVERIFY(Control<QPushButton>(&w, "btnTst")->isVisible());
     }
 
     void openingForgetsThePreviousTest()
@@ -324,7 +329,7 @@ private Q_SLOTS:
 
         w.PrepareNew("Новая тест реакции выбора пациента: Петров", PatientFacts{"Петров", "м", {}});
         Open(w);
-        QCOMPARE(w.pgc1()->currentIndex(), 0);
+        QCOMPARE(Control<QTabWidget>(&w, "pgc1")->currentIndex(), 0);
         QCOMPARE(w.ConclusionText(), QString());
         QVERIFY(!w.HasProtocol());
         QCOMPARE(PointsOnCharts(w), 0);
@@ -348,13 +353,13 @@ private Q_SLOTS:
         w.PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
         w.calls.clear();
         Open(w);
-        w.dtpDataTest()->setDate(QDate(2020, 9, 1));
+        Control<QDateEdit>(&w, "dtpDataTest")->setDate(QDate(2020, 9, 1));
         TTestRun partial = FixtureRun("mixed");
         partial.DoneCount = 2;
         w.Run() = partial;                 // two presentations done, the run goes on
         w.afterStop = FixtureRun("mixed"); // the stop closes the run with all seven
         w.running = true;
-        QTest::mouseClick(w.btnSave(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(&w, "btnSave"), Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Accepted));
         QCOMPARE(w.calls.mid(0, 2), (QStringList{"stop", "score"}));
         const auto score = choice::ScoreRun(FixtureRun("mixed"), Ivanov, QDate(2020, 9, 1));
@@ -369,7 +374,7 @@ private Q_SLOTS:
         w.PrepareNew("Новая тест реакции выбора пациента: Иванов Иван", Ivanov);
         Open(w);
         w.calls.clear();
-        QTest::mouseClick(w.btnQit(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(&w, "btnQit"), Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Rejected));
         QCOMPARE(w.calls.value(0), QString("stop"));
         QVERIFY(!w.isVisible());
@@ -394,7 +399,7 @@ private Q_SLOTS:
             QTest::keyClick(focus && w->isAncestorOf(focus) ? focus : w.get(), Qt::Key_Escape);
             QTimer::singleShot(50, w.get(), [&] {
                 openAfterEsc = w->isVisible();
-                QTest::mouseClick(w->btnSave(), Qt::LeftButton);
+                QTest::mouseClick(Control<QPushButton>(w.get(), "btnSave"), Qt::LeftButton);
             });
         });
         QTimer::singleShot(10000, w.get(), [&] { w->done(QDialog::Rejected); });   // never hang
@@ -412,8 +417,8 @@ private Q_SLOTS:
         QVERIFY(w.PrepareStored("Тест пациента: Иванов Иван", Ivanov, QDate(2021, 2, 3), "14:30:00",
                                 "1350\r\n1800\r\n30\r\n0\r\n", "уравновешенность нервных процессов", error));
         Open(w);
-        QCOMPARE(w.pgc1()->currentIndex(), 0);
-        QCOMPARE(w.dtpDataTest()->date(), QDate(2021, 2, 3));
+        QCOMPARE(Control<QTabWidget>(&w, "pgc1")->currentIndex(), 0);
+        QCOMPARE(Control<QDateEdit>(&w, "dtpDataTest")->date(), QDate(2021, 2, 3));
         QCOMPARE(w.Result().Time, QString("14:30:00"));
         QCOMPARE(w.Result().Conclusion, QString("уравновешенность нервных процессов"));
         w.SetRunLayout(true);
@@ -454,14 +459,14 @@ private Q_SLOTS:
         w->PrepareNew("прежний", Ivanov);
         w->Run() = FixtureRun("mixed", test);
         const TTestRun before = w->Run();
-        const QDate dateBefore = w->dtpDataTest()->date();
+        const QDate dateBefore = Control<QDateEdit>(w.get(), "dtpDataTest")->date();
         QString error;
         QVERIFY(!w->PrepareStored("Тест пациента: Иванов Иван", Ivanov, date, time, data, "", error));
         QVERIFY2(error.contains(says), qPrintable(error));
         QVERIFY(error.contains("Запись теста не изменена"));
         QCOMPARE(w->windowTitle(), QString("прежний"));
         QVERIFY(w->Run() == before);
-        QCOMPARE(w->dtpDataTest()->date(), dateBefore);
+        QCOMPARE(Control<QDateEdit>(w.get(), "dtpDataTest")->date(), dateBefore);
     }
 
     // The title bar changes while the window runs modally: the modal loop goes on.
@@ -475,7 +480,8 @@ private Q_SLOTS:
             QTimer::singleShot(50, &w, [&] {
                 stillOpen = w.isVisible();
                 w.SetRunLayout(false);
-                QTimer::singleShot(50, &w, [&] { QTest::mouseClick(w.btnSave(), Qt::LeftButton); });
+                QTimer::singleShot(
+                    50, &w, [&] { QTest::mouseClick(Control<QPushButton>(&w, "btnSave"), Qt::LeftButton); });
             });
         });
         QTimer::singleShot(10000, &w, [&] { w.done(QDialog::Rejected); });   // never hang
@@ -490,25 +496,23 @@ private Q_SLOTS:
         Open(w);
         w.SetRunLayout(true);
         QVERIFY(w.isVisible());
-        QVERIFY(!w.pgc1()->isTabVisible(TestWindow::ResultTab));
-        QVERIFY(!w.pgc1()->isTabVisible(TestWindow::ChartTab));
+        QVERIFY(!Control<QTabWidget>(&w, "pgc1")->isTabVisible(TestWindow::ResultTab));
+        QVERIFY(!Control<QTabWidget>(&w, "pgc1")->isTabVisible(TestWindow::ChartTab));
         QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
-        for (QWidget *c : {static_cast<QWidget *>(w.btnQit()), static_cast<QWidget *>(w.btnPrnR()),
-                           static_cast<QWidget *>(w.dtpDataTest()), static_cast<QWidget *>(w.lbl1()),
-                           static_cast<QWidget *>(w.cbb_pult())})
-            QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-        QVERIFY(w.btnSave()->isEnabled());
+        for (const char *off : {"btnQit", "btnPrnR", "dtpDataTest", "lbl1", "cbb_pult"})
+            QVERIFY2(!Control<QWidget>(&w, off)->isEnabled(), off);
+        QVERIFY(Control<QPushButton>(&w, "btnSave")->isEnabled());
         w.ResetLiveChart(1000);
         w.AddLiveBar(1, 420);
         w.AddLiveBar(2, 380);
-        QCOMPARE(SeriesOf(w.ChartLR()).first().values, (QList<qreal>{0, 420, 380}));
+        QCOMPARE(SeriesOf(Control<QChartView>(&w, "ChartLR")).first().values, (QList<qreal>{0, 420, 380}));
         // Showing again for the title bar does not reopen the window on another tab.
-        QCOMPARE(w.pgc1()->currentIndex(), 0);
+        QCOMPARE(Control<QTabWidget>(&w, "pgc1")->currentIndex(), 0);
 
         w.SetRunLayout(false);
         QVERIFY(w.isVisible());
-        QVERIFY(w.pgc1()->isTabVisible(TestWindow::ResultTab));
-        QVERIFY(w.btnQit()->isEnabled());
+        QVERIFY(Control<QTabWidget>(&w, "pgc1")->isTabVisible(TestWindow::ResultTab));
+        QVERIFY(Control<QPushButton>(&w, "btnQit")->isEnabled());
         QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
     }
 };
