@@ -6,10 +6,6 @@
 
 namespace vel::choice {
 
-class ChoiceRunner : public TestRunner {
-    Q_OBJECT
-public:
-    explicit ChoiceRunner(TestWindow &window);
-};
+using ChoiceRunner = TestRunnerOf<ChoiceRun>;
 
 } // namespace vel::choice

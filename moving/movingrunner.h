@@ -6,10 +6,6 @@
 
 namespace vel::moving {
 
-class MovingRunner : public TestRunner {
-    Q_OBJECT
-public:
-    explicit MovingRunner(TestWindow &window);
-};
+using MovingRunner = TestRunnerOf<MovingRun>;
 
 } // namespace vel::moving

@@ -78,4 +78,17 @@ private:
     std::function<QString()> m_plannedCountText;
 };
 
+// The runner of one test: a TestRunner whose run is a TRun (ChoiceRun, MovingRun) made on
+// the window's record.
+template <class TRun>
+class TestRunnerOf : public TestRunner {
+public:
+    explicit TestRunnerOf(TestWindow &window)
+        : TestRunner(window, [](TTestRun &record, RunView &view, RunClock &clock, ConsoleLink *link) {
+              return std::make_unique<TRun>(record, view, clock, link);
+          })
+    {
+    }
+};
+
 } // namespace vel
