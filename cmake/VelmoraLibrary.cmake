@@ -35,11 +35,13 @@ endfunction()
 
 # velmora_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # A Qt Test executable registered with CTest. Widget tests run offscreen with a
-# Russian locale pinned, as the workstations the program is made for.
+# Russian locale pinned, as the workstations the program is made for. Every test links
+# the helpers of tests/support, whose set-up makes a test started by hand behave as
+# under CTest.
 function(velmora_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE Qt6::Test velmora_test_support ${ARG_LIBS})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}")
   target_compile_definitions(${name} PRIVATE
       VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -51,5 +53,5 @@ function(velmora_test name)
   set_tests_properties(${name} PROPERTIES
       TIMEOUT ${ARG_TIMEOUT}
       LABELS "${ARG_LABELS}"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8;QTWEBENGINE_DISABLE_SANDBOX=1;${ARG_ENV}")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8;${ARG_ENV}")
 endfunction()

@@ -92,8 +92,7 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
             presserCpu = ThreadCpuMs();
         });
     }
-    MessageWatcher &watcher = w.watcher;
-    watcher.messages.clear();
+    w.modals.boxes.clear();
     const double cpu0 = ProcessCpuMs();
     const quint64 ticks0 = runner.Thread().TicksRun();
     QElapsedTimer wall;
@@ -102,7 +101,7 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!runner.Running() && !watcher.messages.isEmpty())
+        if (!runner.Running() && !w.modals.boxes.isEmpty())
             loop.quit();
     });
     check.start(50);
@@ -144,9 +143,7 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
-    if (getuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser's shared contexts and its sandbox for root: set up by tests/support.
     QApplication app(argc, argv);
     const int planned = argc > 1 ? std::clamp(atoi(argv[1]), 1, 200) : 30;
     const int movingPlanned = argc > 2 ? std::clamp(atoi(argv[2]), 0, 200) : 26;

@@ -154,7 +154,7 @@ int MovingBench(int planned)
     // long after that is reported instead of waited for.
     const qint64 limitMs = 30000 + 4000LL * planned;
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!w.Runner().Running() && !w.watcher.messages.isEmpty()) {
+        if (!w.Runner().Running() && !w.modals.boxes.isEmpty()) {
             loop.quit();
         } else if (wall.elapsed() > limitMs) {
             // A message box left open would hold its own loop inside this one.
@@ -172,7 +172,7 @@ int MovingBench(int planned)
         std::printf("moving object: the run did not end within %lld ms (running: %s, %d of %d presentations, "
                     "%lld closing messages seen)  -> NOT MET\n",
                     limitMs, w.Runner().Running() ? "yes" : "no", int(w.Record().DoneCount), planned,
-                    qint64(w.watcher.messages.size()));
+                    qint64(w.modals.boxes.size()));
         return 1;
     }
     const double cpuMs = ProcessCpuMs() - cpu0 - presserCpu;

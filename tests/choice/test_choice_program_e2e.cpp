@@ -239,5 +239,5 @@ private Q_SLOTS:
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestChoiceProgramE2E)
+QTEST_MAIN(TestChoiceProgramE2E)
 #include "test_choice_program_e2e.moc"

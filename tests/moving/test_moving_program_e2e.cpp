@@ -332,5 +332,5 @@ private Q_SLOTS:
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestMovingProgramE2E)
+QTEST_MAIN(TestMovingProgramE2E)
 #include "test_moving_program_e2e.moc"

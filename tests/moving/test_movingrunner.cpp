@@ -51,7 +51,7 @@ private Q_SLOTS:
         QCOMPARE(w.imgS0()->x(), FrozenBarLeft(kind, r));
 
         QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
-        QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
+        QTRY_COMPARE(f.modals.boxes, QStringList{testing::BoxLine(QMessageBox::Information, FinishedCaption, FinishedText)});
         QCOMPARE(int(f.Record().BaseTime), 1350);
         QCOMPARE(int(f.Record().AnswerTime), 1800);
         QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible());
@@ -76,10 +76,10 @@ private Q_SLOTS:
         QCOMPARE(int(f.Record().DoneCount), 1);   // the presentation on the screen, closed
         QCOMPARE(int(f.Record().PlanCount), 3);
         QTest::qWait(200);
-        QVERIFY(f.watcher.messages.isEmpty());
+        QVERIFY(f.modals.boxes.isEmpty());
         QVERIFY(!w.isVisible());
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestMovingRunner)
+QTEST_MAIN(TestMovingRunner)
 #include "test_movingrunner.moc"

@@ -158,11 +158,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    TestRdoScore test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestRdoScore)
 #include "test_rdoscore.moc"

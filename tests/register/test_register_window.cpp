@@ -18,6 +18,7 @@
 
 #include "app/unit1.h"
 #include "register/newentrydlg.h"
+#include "tests/support/modalscript.h"
 #include "tests/support/registerfixture.h"
 #include "tests/support/textfits.h"
 #include "common/config.h"

@@ -1,13 +1,12 @@
 #pragma once
 // The choice test window with its run, over a fixed device list, for driving a run in a
-// test or a benchmark; and what answers the run's closing message.
+// test or a benchmark, with a script that answers the run's closing message.
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 
 #include "choice/choicerunner.h"
 #include "choice/upsy.h"
 #include "console/discovery.h"
+#include "tests/support/modalscript.h"
 
 namespace choicetest {
 
@@ -20,22 +19,6 @@ public:
     DeviceList list;
 };
 
-// Answers the closing message when it comes up; keeps what it said.
-struct MessageWatcher {
-    MessageWatcher()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                messages << box->windowTitle() + ": " + box->text();
-                box->accept();
-            }
-        });
-        timer.start(20);
-    }
-    QTimer timer;
-    QStringList messages;
-};
-
 // TFormPsy searching `present` (or failing with `listError`) for the console.
 struct ChoiceWindow {
     explicit ChoiceWindow(const QList<SerialDevice> &present = {}, const QString &listError = {})
@@ -43,6 +26,7 @@ struct ChoiceWindow {
         devices.list.devices = present;
         devices.list.error = listError;
         window.Runner().SetDeviceList(&devices);
+        modals.closeLeftOpenAfter(0);
     }
     void SetPlannedCount(int n)
     {
@@ -53,17 +37,9 @@ struct ChoiceWindow {
 
     FixedDevices devices;   // outlives the window's run
     TFormPsy window;
-    MessageWatcher watcher;
+    // Answers the closing message (and records it); the window may be shown modally by the
+    // test for as long as the run takes.
+    vel::testing::ModalScript modals;
 };
 
 } // namespace choicetest
-
-// The browser of the window needs OpenGL contexts shared before the application starts.
-#define CHOICE_WINDOW_TEST_MAIN(TestClass)                                                     \
-    int main(int argc, char **argv)                                                            \
-    {                                                                                          \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                            \
-        QApplication app(argc, argv);                                                          \
-        TestClass test;                                                                        \
-        return QTest::qExec(&test, argc, argv);                                                \
-    }

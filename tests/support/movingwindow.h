@@ -16,6 +16,7 @@ struct MovingWindow {
     {
         devices.list.devices = present;
         window.Runner().SetDeviceList(&devices);
+        modals.closeLeftOpenAfter(0);
     }
     void SetPlannedCount(int n)
     {
@@ -26,7 +27,9 @@ struct MovingWindow {
 
     choicetest::FixedDevices devices;   // outlives the window's run
     TFormRDO window;
-    choicetest::MessageWatcher watcher;
+    // Answers the closing message (and records it); the window may be shown modally by the
+    // test for as long as the run takes.
+    vel::testing::ModalScript modals;
 };
 
 } // namespace movingtest
