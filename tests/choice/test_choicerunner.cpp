@@ -32,9 +32,7 @@ private Q_SLOTS:
     {
         ChoiceWindow f;
         TFormPsy &w = f.window;
-        f.SetPlannedCount(1);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(f.ShowFor(1));
 
         w.btnTst()->click();
         QVERIFY(f.Runner().Running());

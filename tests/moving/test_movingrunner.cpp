@@ -19,9 +19,7 @@ private Q_SLOTS:
     {
         MovingWindow f;
         TFormRDO &w = f.window;
-        f.SetPlannedCount(1);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(f.ShowFor(1));
         QVERIFY(!w.imgS0()->isVisible() && !w.imgSR()->isVisible() && !w.imgSL()->isVisible());
 
         w.btnTst()->click();
@@ -66,9 +64,7 @@ private Q_SLOTS:
     {
         MovingWindow f;
         TFormRDO &w = f.window;
-        f.SetPlannedCount(3);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(f.ShowFor(3));
         w.btnTst()->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.imgS0()->isVisible(), 3000);
         w.btnSave()->click();

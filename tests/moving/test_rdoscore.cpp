@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "tests/support/windowdriver.h"
-#include "tests/support/movingfixtures.h"
+#include "tests/support/protocolfixtures.h"
 
 #include "moving/movingscore.h"
 #include "moving/rdo.h"
@@ -25,7 +25,7 @@ const QDate kTestDate(2017, 9, 1);
 
 QString MovingData(const QString &name)
 {
-    return FromCp1251(movingfixtures::ReadBytes(name + QStringLiteral(".datapsy")));
+    return FromCp1251(protocolfixtures::ReadBytes(QStringLiteral("moving"), name + QStringLiteral(".datapsy")));
 }
 
 TTestRun MovingRun(const QString &name)
