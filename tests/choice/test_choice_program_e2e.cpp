@@ -69,10 +69,7 @@ private:
     // Adds the patient through the dialog and opens a new choice test; the choice window.
     QString AddPatientAndOpenTest(ProgramSession &s, Layout &layout)
     {
-        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
-            layout = LayoutOf(size);
-            return layout.btPplAppend;
-        });
+        const QString mainWindow = AddPatient(s, PatientName, layout, &LayoutOf);
         return mainWindow.isEmpty() ? QString() : OpenNewTest(s, mainWindow, layout.btn_plant, NewCaption);
     }
 
@@ -82,10 +79,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        CheckProgramAndXServer();
-    }
+    void initTestCase() { CheckProgramAndXServer(); }
 
     void keyboardTestFromAddingToReopening()
     {
@@ -93,8 +87,7 @@ private Q_SLOTS:
         Layout layout;
         const QString psy = AddPatientAndOpenTest(s, layout);
         QVERIFY2(!psy.isEmpty(), DescribeWindows(s.pid()));
-        const QPoint o = Origin(psy);
-        KeyPresser presser(o + layout.stimulus, {{300, 0}, {320, 0}, {340, 0}, {360, 650}});
+        KeyPresser presser(Origin(psy) + layout.stimulus, {{300, 0}, {320, 0}, {340, 0}, {360, 650}});
         Click(psy, layout.btnTst);
         const std::vector<Made> made = presser.Wait();
         // Reopened, scored again and saved: the same record with the same raw data and

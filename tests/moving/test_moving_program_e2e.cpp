@@ -154,10 +154,7 @@ private:
     // Adds the patient, chooses the moving-object test and opens a new one; its window.
     QString AddPatientAndOpenTest(ProgramSession &s, Layout &layout)
     {
-        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
-            layout = LayoutOf(size);
-            return layout.btPplAppend;
-        });
+        const QString mainWindow = AddPatient(s, PatientName, layout, &LayoutOf);
         if (mainWindow.isEmpty())
             return {};
         // The second test of the selector.
@@ -168,10 +165,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        CheckProgramAndXServer();
-    }
+    void initTestCase() { CheckProgramAndXServer(); }
 
     void keyboardTestFromAddingToReopening()
     {
@@ -179,8 +173,7 @@ private Q_SLOTS:
         Layout layout;
         const QString rdo = AddPatientAndOpenTest(s, layout);
         QVERIFY2(!rdo.isEmpty(), DescribeWindows(s.pid()));
-        const QPoint o = Origin(rdo);
-        BarPresser presser(o + layout.stage, layout.barRow, {1300, 1350, 1420, 1250});
+        BarPresser presser(Origin(rdo) + layout.stage, layout.barRow, {1300, 1350, 1420, 1250});
         Click(rdo, layout.btnTst);
         const std::vector<BarPress> made = presser.Wait();
         // Reopened, scored again and saved: the same record with the same raw data and

@@ -143,6 +143,17 @@ inline QString AddPatient(ProgramSession &s, const QString &name, const std::fun
     return main.first();
 }
 
+// AddPatient with the controls laid out by `layOut` for the main window's size into
+// `layout`, whose btPplAppend is where "Добавить пациента" is.
+template <class Layout>
+QString AddPatient(ProgramSession &s, const QString &name, Layout &layout, Layout (*layOut)(QSize))
+{
+    return AddPatient(s, name, [&](QSize size) {
+        layout = layOut(size);
+        return layout.btPplAppend;
+    });
+}
+
 // Presses "Добавить" of the main window `mainWindow` (at `btn_plant`) and waits for the
 // test window captioned `caption`, which gets the focus. Its id; empty when it did not come.
 inline QString OpenNewTest(ProgramSession &s, const QString &mainWindow, QPoint btn_plant, const QString &caption)

@@ -13,6 +13,7 @@
 #include "app/unit1.h"
 #include "register/patientimport.h"
 #include "common/config.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/modalscript.h"
 #include "tests/support/registerfixture.h"
 #include "tests/support/transferfixture.h"
@@ -72,10 +73,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_dir.enter({"Data", "data"});
-        MutableConfig() = AppConfig{};
-        m_frm = std::make_unique<Tfrm>();
-        m_frm->statTimer().stop();
+        m_frm = MainWindowIn(m_dir);
         m_frm->show();
         // The shipped template, as start-up copies it.
         QDir().mkpath("Defaults");
