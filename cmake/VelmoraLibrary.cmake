@@ -35,11 +35,13 @@ endfunction()
 
 # velmora_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # A Qt Test executable registered with CTest. Widget tests run offscreen with a
-# Russian locale pinned, as the workstations the program is made for.
+# Russian locale pinned, as the workstations the program is made for. Every test links
+# the helpers of tests/support, whose set-up makes a test started by hand behave as
+# under CTest.
 function(velmora_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE Qt6::Test velmora_test_support ${ARG_LIBS})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}")
   target_compile_definitions(${name} PRIVATE
       VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -51,5 +53,37 @@ function(velmora_test name)
   set_tests_properties(${name} PROPERTIES
       TIMEOUT ${ARG_TIMEOUT}
       LABELS "${ARG_LABELS}"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8;QTWEBENGINE_DISABLE_SANDBOX=1;${ARG_ENV}")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8;${ARG_ENV}")
+endfunction()
+
+# velmora_add_subfolders([EXCEPT <names...>])
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, but those named,
+# so that a new tool, test folder or benchmark needs no edit of its parent.
+function(velmora_add_subfolders)
+  cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(dir ${dirs})
+    get_filename_component(name "${dir}" NAME)
+    if(IS_DIRECTORY "${dir}" AND EXISTS "${dir}/CMakeLists.txt" AND NOT name IN_LIST ARG_EXCEPT)
+      add_subdirectory("${dir}")
+    endif()
+  endforeach()
+endfunction()
+
+# velmora_program_test(<name> SOURCES <files...> [LIBS <targets...>])
+# An end-to-end test of the real program under the X server of the test command, driven
+# through XTest, with the console simulator and velmora-dbftool at hand
+# (VELMORA_CONSOLESIM, VELMORA_DBFTOOL). Key presses go to the window that has the X
+# server's focus and the screen is read: no other test may show windows on the same
+# server meanwhile.
+function(velmora_program_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  velmora_test(${name} SOURCES ${ARG_SOURCES}
+               LIBS velmora_app velmora_test_xdriver xcb ${ARG_LIBS}
+               LABELS xvfb slow ENV QT_QPA_PLATFORM=xcb TIMEOUT 300)
+  add_dependencies(${name} velmora velmora-consolesim velmora-dbftool)
+  set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  target_compile_definitions(${name} PRIVATE
+      VELMORA_CONSOLESIM="$<TARGET_FILE:velmora-consolesim>"
+      VELMORA_DBFTOOL="$<TARGET_FILE:velmora-dbftool>")
 endfunction()

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace vel::bench {
 
@@ -45,6 +46,14 @@ inline double ThreadCpuMs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+// The median of `v`; 0 when it is empty.
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
 }
 
 } // namespace vel::bench

@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "bench/timing/movingbench.h"
+#include "bench/timing/timingparts.h"
 #include "bench/common/benchutil.h"
 #include "run/rs232thread.h"
 #include "tests/support/choicewindow.h"
@@ -33,8 +34,7 @@
 #include "tests/support/xdriver.h"
 
 using namespace choicetest;
-using vel::bench::ProcessCpuMs;
-using vel::bench::ThreadCpuMs;
+using namespace vel::bench;
 using xdriver::NowMs;
 using xdriver::XDriver;
 
@@ -45,8 +45,6 @@ struct Press {
     bool right = false;
     double delay = 0;       // ms from the stimulus seen to the press sent
 };
-
-
 
 void SleepUntil(double whenMs)
 {
@@ -93,21 +91,13 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
             presserCpu = ThreadCpuMs();
         });
     }
-    MessageWatcher &watcher = w.watcher;
-    watcher.messages.clear();
+    w.modals.boxes.clear();
     const double cpu0 = ProcessCpuMs();
     const quint64 ticks0 = runner.Thread().TicksRun();
     QElapsedTimer wall;
     wall.start();
     Control<QPushButton>(&w.window, "btnTst")->click();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!runner.Running() && !watcher.messages.isEmpty())
-            loop.quit();
-    });
-    check.start(50);
-    loop.exec();
+    WaitForRunEnd([&] { return !runner.Running() && !w.modals.boxes.isEmpty(); });
     RunFigures f;
     f.wallMs = double(wall.elapsed());
     stop = true;
@@ -121,13 +111,6 @@ RunFigures Run(ChoiceWindow &w, int planned, int idleMs, std::vector<Press> *pre
             *colourMismatch |= (seen[i] == XDriver::Colour::Green) != (record.Kinds[i + 1] == GreenKind);
     }
     return f;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
 }
 
 } // namespace
@@ -145,9 +128,7 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
-    if (getuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser's shared contexts and its sandbox for root: set up by tests/support.
     QApplication app(argc, argv);
     const int planned = argc > 1 ? std::clamp(atoi(argv[1]), 1, 200) : 30;
     const int movingPlanned = argc > 2 ? std::clamp(atoi(argv[2]), 0, 200) : 26;
@@ -172,14 +153,9 @@ int main(int argc, char **argv)
 
     // Delays spread evenly over 200..900 ms: per presentation one from the lower half
     // and one from the upper, the hands taking turns at going first.
-    std::vector<double> low, high;
-    for (int i = 0; i < planned; ++i) {
-        low.push_back(200 + 340.0 * i / std::max(1, planned - 1));
-        high.push_back(560 + 340.0 * i / std::max(1, planned - 1));
-    }
     std::mt19937 random(20240611);
-    std::shuffle(low.begin(), low.end(), random);
-    std::shuffle(high.begin(), high.end(), random);
+    const std::vector<double> low = SpreadShuffled(planned, 200, 540, random);
+    const std::vector<double> high = SpreadShuffled(planned, 560, 900, random);
     std::vector<Press> presses;
     for (int i = 0; i < planned; ++i) {
         const bool rightFirst = i % 2 == 1;

@@ -22,6 +22,7 @@
 
 
 #include "bench/common/benchutil.h"
+#include "bench/timing/timingparts.h"
 #include "run/rs232thread.h"
 #include "common/clock.h"
 #include "tests/support/controls.h"
@@ -29,8 +30,7 @@
 #include "tests/support/movingwindow.h"
 
 using namespace movingtest;
-using vel::bench::ProcessCpuMs;
-using vel::bench::ThreadCpuMs;
+using namespace vel::bench;
 using xdriver::NowMs;
 using xdriver::XDriver;
 
@@ -47,15 +47,6 @@ struct Paint {
     int left = 0;
     int expected = 0;       // the formula at that moment
 };
-
-
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
 
 // Watches the bar's label on the main thread: each paint while a presentation moves, and
 // the start mark of each presentation, handed to the presser.
@@ -107,14 +98,9 @@ int MovingBench(int planned)
 
     // Per presentation a left press in 900..1340 ms and a right one in 1360..1800 ms after
     // the start mark, spread evenly and shuffled.
-    std::vector<double> early, late;
-    for (int i = 0; i < planned; ++i) {
-        early.push_back(900 + 440.0 * i / std::max(1, planned - 1));
-        late.push_back(1360 + 420.0 * i / std::max(1, planned - 1));
-    }
     std::mt19937 random(20261210);
-    std::shuffle(early.begin(), early.end(), random);
-    std::shuffle(late.begin(), late.end(), random);
+    const std::vector<double> early = SpreadShuffled(planned, 900, 1340, random);
+    const std::vector<double> late = SpreadShuffled(planned, 1360, 1780, random);
     std::vector<Press> presses;
     for (int i = 0; i < planned; ++i) {
         presses.push_back({i + 1, false, early[size_t(i)]});
@@ -150,31 +136,18 @@ int MovingBench(int planned)
     QElapsedTimer wall;
     wall.start();
     Control<QPushButton>(&w.window, "btnTst")->click();
-    QEventLoop loop;
-    QTimer check;
     // A presentation lasts at most about 3.5 s with its pause; a run that has not ended
     // long after that is reported instead of waited for.
     const qint64 limitMs = 30000 + 4000LL * planned;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (!w.Runner().Running() && !w.watcher.messages.isEmpty()) {
-            loop.quit();
-        } else if (wall.elapsed() > limitMs) {
-            // A message box left open would hold its own loop inside this one.
-            if (QWidget *modal = QApplication::activeModalWidget())
-                modal->close();
-            loop.quit();
-        }
-    });
-    check.start(50);
-    loop.exec();
+    const bool ended = WaitForRunEnd([&] { return !w.Runner().Running() && !w.modals.boxes.isEmpty(); }, limitMs);
     const double wallMs = double(wall.elapsed());
     stop = true;
     presser.join();
-    if (wall.elapsed() > limitMs) {
+    if (!ended) {
         std::printf("moving object: the run did not end within %lld ms (running: %s, %d of %d presentations, "
                     "%lld closing messages seen)  -> NOT MET\n",
                     limitMs, w.Runner().Running() ? "yes" : "no", int(w.Record().DoneCount), planned,
-                    qint64(w.watcher.messages.size()));
+                    qint64(w.modals.boxes.size()));
         return 1;
     }
     const double cpuMs = ProcessCpuMs() - cpu0 - presserCpu;

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include "tests/support/modalscript.h"
 #include "tests/support/workfolder.h"
 
 #include <sys/stat.h>
@@ -30,29 +31,6 @@
 using namespace vel;
 
 namespace {
-
-
-// Closes the next message box that opens and hands back its text.
-class MessageCatcher : public QObject {
-public:
-    QString text;
-    MessageCatcher()
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QMessageBox *>(w);
-                if (box && box->isVisible()) {
-                    text = box->text() + "\n" + box->informativeText();
-                    box->accept();
-                    m_poll.stop();
-                }
-            }
-        });
-        m_poll.start(20);
-    }
-private:
-    QTimer m_poll;
-};
 
 // A wheel turn that no control under the mouse took: the window itself receives it.
 // True when the window took it.
@@ -159,10 +137,12 @@ private Q_SLOTS:
         MutableConfig().SettingsFile = "Missing/velmora.ini";
         Tfrm frm;
         frm.ui().NameOffice->setText("typed");
-        MessageCatcher catcher;
+        testing::ModalScript modals;
+        modals.answer(QMessageBox::Ok);
         QVERIFY(!frm.SaveSettings());
-        QVERIFY2(catcher.text.startsWith("Сбой при сохранении файла настроек!\n"), qPrintable(catcher.text));
-        QVERIFY(catcher.text.contains("velmora.ini"));
+        QCOMPARE(modals.texts.size(), 1);
+        QVERIFY2(modals.texts[0].startsWith("Сбой при сохранении файла настроек!\n"), qPrintable(modals.texts[0]));
+        QVERIFY(modals.texts[0].contains("velmora.ini"));
         QCOMPARE(frm.ui().NameOffice->text(), QString("typed"));
     }
 
@@ -295,10 +275,11 @@ private Q_SLOTS:
             throw TableError("Psy.dbf: файл занят другой программой");
             ++after;
         });
-        MessageCatcher catcher;
+        testing::ModalScript modals;
+        modals.answer(QMessageBox::Ok);
         QTest::mouseClick(frm.ui().btn_plant, Qt::LeftButton);
-        QTRY_VERIFY(!catcher.text.isEmpty());
-        QVERIFY(catcher.text.startsWith("Psy.dbf: файл занят другой программой"));
+        QTRY_COMPARE(modals.texts.size(), 1);
+        QVERIFY(modals.texts[0].startsWith("Psy.dbf: файл занят другой программой"));
         QCOMPARE(after, 0);
         // The window goes on working.
         frm.ShowStatusMessage("дальше");

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "app/unit1.h"
+#include "tests/support/offscreenlayout.h"
 #include "tests/support/runprogram.h"
 #include "common/config.h"
 #include "tests/support/xdriver.h"
@@ -28,28 +29,14 @@ struct Layout {
     QPoint btPplAppend, firstPatient;
 };
 
-QPoint Centre(QWidget *w, QWidget *window) { return w->mapTo(window, w->rect().center()); }
-
-// Where the controls are in a main window of `size`, laid out off the screen.
+// Where the controls are in a main window of `size`.
 Layout LayoutOf(QSize size)
 {
     Layout l;
-    WorkFolder folder;
-    folder.enter({"Data"});
-    MutableConfig() = AppConfig{};
-    {
-        Tfrm frm;
-        frm.setAttribute(Qt::WA_DontShowOnScreen);
-        frm.resize(size);
-        frm.show();
-        QCoreApplication::processEvents();
-        Ui::Tfrm &ui = frm.ui();
-        l.btPplAppend = Centre(ui.btPplAppend, &frm);
-        QTableView *grid = ui.rdbgr;
-        const int rowHeight = grid->verticalHeader()->defaultSectionSize();
-        l.firstPatient = grid->viewport()->mapTo(&frm, QPoint(grid->viewport()->width() / 3, rowHeight / 2));
-    }
-    folder.leave();
+    MeasureOffscreen<Tfrm>([&](Tfrm &frm) {
+        l.btPplAppend = Centre(frm.ui().btPplAppend, &frm);
+        l.firstPatient = FirstRow(frm.ui().rdbgr, &frm);
+    }, size);
     return l;
 }
 

@@ -20,8 +20,8 @@
 #include "common/config.h"
 #include "common/text.h"
 #include "tests/support/controls.h"
+#include "tests/support/offscreenlayout.h"
 #include "tests/support/presses.h"
-#include "tests/support/choicewindow.h"
 #include "tests/support/runprogram.h"
 #include "ui_newentrydlg.h"
 #include "ui_unit1.h"
@@ -35,6 +35,7 @@ using namespace presses;
 namespace {
 
 const QString PatientName = QStringLiteral("Ivanov Ivan");
+const QString NewCaption = QStringLiteral("^Новая тест реакции выбора пациента: Ivanov Ivan$");
 
 // Where the controls are, from the client origin of their window.
 struct Layout {
@@ -42,46 +43,25 @@ struct Layout {
     QPoint btnTst, btnSave, stimulus;           // choice window
 };
 
-QPoint Centre(QWidget *w, QWidget *window) { return w->mapTo(window, w->rect().center()); }
-
-// The main window at `size` and the choice window, laid out off the screen.
+// The main window at `size` and the choice window.
 Layout LayoutOf(QSize mainSize)
 {
     Layout l;
-    WorkFolder folder;
-    folder.enter({"Data"});
-    MutableConfig() = AppConfig{};
-    {
-        Tfrm frm;
-        frm.setAttribute(Qt::WA_DontShowOnScreen);
-        frm.resize(mainSize);
-        frm.show();
-        QCoreApplication::processEvents();
-        Ui::Tfrm &ui = frm.ui();
-        l.btPplAppend = Centre(ui.btPplAppend, &frm);
-        l.btn_plant = Centre(ui.btn_plant, &frm);
-        QTableView *grid = ui.dbgrd_psy;
-        const int rowHeight = grid->verticalHeader()->defaultSectionSize();
-        l.firstTest = grid->viewport()->mapTo(&frm, QPoint(grid->viewport()->width() / 3, rowHeight / 2));
-    }
-    {
-        TFormPsy psy;
-        psy.setAttribute(Qt::WA_DontShowOnScreen);
-        psy.show();
-        QCoreApplication::processEvents();
+    MeasureOffscreen<Tfrm>([&](Tfrm &frm) {
+        l.btPplAppend = Centre(frm.ui().btPplAppend, &frm);
+        l.btn_plant = Centre(frm.ui().btn_plant, &frm);
+        l.firstTest = FirstRow(frm.ui().dbgrd_psy, &frm);
+    }, mainSize);
+    MeasureOffscreen<TFormPsy>([&](TFormPsy &psy) {
         l.btnTst = Centre(Control<QPushButton>(&psy, "btnTst"), &psy);
         l.btnSave = Centre(Control<QPushButton>(&psy, "btnSave"), &psy);
         l.stimulus = Centre(Control<QLabel>(&psy, "imgSL"), &psy);
-    }
-    folder.leave();
+    });
     return l;
 }
 
-// One session of the program: its workplace with four presentations a run.
-struct Session : e2e::ProgramSession {
-    explicit Session(const QString &extraPorts = {})
-        : e2e::ProgramSession(QStringLiteral("Число предъявлений = 4\r\n"), extraPorts) {}
-};
+// The settings of a session of the program: four presentations a run.
+const QString Settings = QStringLiteral("Число предъявлений = 4\r\n");
 
 } // namespace
 
@@ -89,64 +69,10 @@ class TestChoiceProgramE2E : public QObject {
     Q_OBJECT
 private:
     // Adds the patient through the dialog and opens a new choice test; the choice window.
-    QString AddPatientAndOpenTest(Session &s, Layout &layout)
+    QString AddPatientAndOpenTest(ProgramSession &s, Layout &layout)
     {
-        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
-            layout = LayoutOf(size);
-            return layout.btPplAppend;
-        });
-        if (mainWindow.isEmpty())
-            return {};
-        Click(mainWindow, layout.btn_plant);
-        const QStringList psy = WaitForWindow("^Новая тест реакции выбора пациента: " + PatientName + "$", s.pid(), 10000);
-        if (psy.isEmpty())
-            return {};
-        Focus(psy.first());
-        return psy.first();
-    }
-
-    // Closes "Тест завершен!" and saves; true when the window went away.
-    bool FinishAndSave(Session &s, const QString &psy, const Layout &layout, int runLimitMs)
-    {
-        const QStringList done = WaitForWindow("^Тест завершен!$", s.pid(), runLimitMs);
-        if (done.isEmpty() || !Dismiss(done, "^Тест завершен!$", *s.program))
-            return false;
-        Focus(psy);
-        Click(psy, layout.btnSave);
-        for (int i = 0; i < 50; ++i) {
-            if (WindowsOf(s.pid(), "^Новая тест реакции выбора").isEmpty())
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-
-    // Reopens the stored test and saves it again without running it.
-    bool ReopenAndSave(Session &s, const Layout &layout)
-    {
-        const QStringList main = WaitForWindow(MainCaption, s.pid(), 1000);
-        Focus(main.value(0));
-        Click(main.value(0), layout.firstTest, 2);
-        const QString caption = "^Тест пациента: " + PatientName + "$";
-        const QStringList psy = WaitForWindow(caption, s.pid(), 10000);
-        if (psy.isEmpty())
-            return false;
-        QTest::qWait(1500);   // scored again on its result tab
-        Focus(psy.first());
-        Click(psy.first(), layout.btnSave);
-        for (int i = 0; i < 50 && !WindowsOf(s.pid(), caption).isEmpty(); ++i)
-            QTest::qWait(100);
-        return WindowsOf(s.pid(), caption).isEmpty();
-    }
-
-    // The one stored test of the session, after the program has ended.
-    QMap<QString, QString> StoredTest(Session &s)
-    {
-        Stop(*s.program);
-        const auto tests = Records(FindFile(s.w.home(), "Psy.dbf"));
-        if (tests.size() != 1)
-            qWarning() << "stored tests:" << tests;
-        return tests.size() == 1 ? tests.first() : QMap<QString, QString>();
+        const QString mainWindow = AddPatient(s, PatientName, layout, &LayoutOf);
+        return mainWindow.isEmpty() ? QString() : OpenNewTest(s, mainWindow, layout.btn_plant, NewCaption);
     }
 
     static PatientFacts Patient()
@@ -155,36 +81,25 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
-        QVERIFY2(XDriver().Ok(), "needs an X server (run under xvfb-run)");
-    }
+    void initTestCase() { CheckProgramAndXServer(); }
 
     void keyboardTestFromAddingToReopening()
     {
-        Session s;
+        ProgramSession s(Settings);
         Layout layout;
         const QString psy = AddPatientAndOpenTest(s, layout);
         QVERIFY2(!psy.isEmpty(), DescribeWindows(s.pid()));
-        const QPoint o = Origin(psy);
-        KeyPresser presser(o + layout.stimulus, {{300, 0}, {320, 0}, {340, 0}, {360, 650}});
+        KeyPresser presser(Origin(psy) + layout.stimulus, {{300, 0}, {320, 0}, {340, 0}, {360, 650}});
         Click(psy, layout.btnTst);
         const std::vector<Made> made = presser.Wait();
-        QVERIFY2(FinishAndSave(s, psy, layout, 20000), DescribeWindows(s.pid()));
-        const auto saved = Records(FindFile(s.w.home(), "Psy.dbf"));
-        QCOMPARE(saved.size(), 1);
-        QVERIFY2(ReopenAndSave(s, layout), DescribeWindows(s.pid()));
-
         // Reopened, scored again and saved: the same record with the same raw data and
         // conclusion.
-        const QMap<QString, QString> test = StoredTest(s);
-        for (const char *field : {"IDX", "TYPE", "DATAPSY", "PSYFINAL", "DATE"})
-            QCOMPARE(test.value(field), saved.first().value(field));
-        QCOMPARE(test.value("TYPE").trimmed(), QStringLiteral("Тест реакции выбора"));
+        QMap<QString, QString> test;
         TTestRun run;
-        QString error;
-        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Choice, run, error), qPrintable(error));
+        SaveReopenAndStop(s, psy, NewCaption, PatientName, layout.btnSave, layout.firstTest, 20000,
+                          QStringLiteral("Тест реакции выбора"), TestType::Choice, test, run);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(int(run.PlanCount), 4);
         QCOMPARE(int(run.DoneCount), 4);
         QCOMPARE(int(made.size()), 4);
@@ -215,17 +130,15 @@ private Q_SLOTS:
         ConsolePerson person(simArgs, 280);
         const QString port = person.Port();
         QVERIFY(!port.isEmpty());
-        Session s(port);
+        ProgramSession s(Settings, port);
         Layout layout;
         const QString psy = AddPatientAndOpenTest(s, layout);
-        QVERIFY2(!psy.isEmpty(), DescribeWindows(s.pid()));
-        Click(psy, layout.btnTst);
-        QVERIFY2(FinishAndSave(s, psy, layout, 40000), DescribeWindows(s.pid()));
-
-        const QMap<QString, QString> test = StoredTest(s);
+        QMap<QString, QString> test;
         TTestRun run;
-        QString error;
-        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Choice, run, error), qPrintable(error));
+        RunSaveAndStop(s, psy, NewCaption, layout.btnTst, layout.btnSave,
+                       TestType::Choice, test, run);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(int(run.PlanCount), 4);
         QCOMPARE(int(run.DoneCount), done);
         const QStringList pressed = person.Presses();
@@ -241,5 +154,5 @@ private Q_SLOTS:
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestChoiceProgramE2E)
+QTEST_MAIN(TestChoiceProgramE2E)
 #include "test_choice_program_e2e.moc"

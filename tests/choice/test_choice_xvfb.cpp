@@ -49,7 +49,7 @@ int RunModally(ChoiceWindow &f, int planned, const std::function<void(QPoint)> &
             if (started)
                 started(image->mapToGlobal(QPoint(image->width() / 2, image->height() / 2)));
             Control<QPushButton>(&f.window, "btnTst")->click();
-        } else if (!saved && !f.Runner().Running() && !f.watcher.messages.isEmpty()) {
+        } else if (!saved && !f.Runner().Running() && !f.modals.boxes.isEmpty()) {
             saved = true;
             Control<QPushButton>(&f.window, "btnSave")->click();
         }
@@ -87,7 +87,7 @@ private Q_SLOTS:
         QVERIFY(presser);
         const std::vector<Made> made = presser->Wait();
         QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
+        QCOMPARE(f.modals.boxes, QStringList{testing::BoxLine(QMessageBox::Information, FinishedCaption, FinishedText)});
 
         // What the test list stores: the raw data as the run left it, and its conclusion.
         const WindowResult stored = f.window.Result();
@@ -151,7 +151,7 @@ private Q_SLOTS:
         ConsolePerson person({"--silent-after", "2"}, 280);
         ChoiceWindow f({ConsoleDevice(person.Port())});
         QCOMPARE(RunModally(f, 4, {}, 40000), int(QDialog::Accepted));
-        QCOMPARE(f.watcher.messages.size(), 1);
+        QCOMPARE(f.modals.boxes.size(), 1);
         // Two answered; the third was asked for again and again and is not counted.
         QCOMPARE(int(f.Record().DoneCount), 2);
         QCOMPARE(int(f.Record().PlanCount), 4);
@@ -160,5 +160,5 @@ private Q_SLOTS:
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestChoiceXvfb)
+QTEST_MAIN(TestChoiceXvfb)
 #include "test_choice_xvfb.moc"

@@ -35,9 +35,7 @@ private Q_SLOTS:
     {
         ChoiceWindow f;
         TFormPsy &w = f.window;
-        f.SetPlannedCount(1);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(f.ShowFor(1));
 
         Control<QPushButton>(&w, "btnTst")->click();
         QVERIFY(f.Runner().Running());
@@ -61,7 +59,7 @@ private Q_SLOTS:
         QCoreApplication::sendEvent(&w, &ctrl);
         QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
 
-        QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
+        QTRY_COMPARE(f.modals.boxes, QStringList{testing::BoxLine(QMessageBox::Information, FinishedCaption, FinishedText)});
         QCOMPARE(int(f.Record().DoneCount), 1);
         QVERIFY(f.Record().RightTimes[1] > 1150 + 140 && f.Record().RightTimes[1] < 1150 + 600);
         QCOMPARE(Control<QPushButton>(&w, "btnTst")->text(), StartCaption);
@@ -94,7 +92,7 @@ private Q_SLOTS:
         QVERIFY(!f.Runner().Running());
         QVERIFY(!Control<QTimer>(&w, "tmr1")->isActive());
         QCOMPARE(int(f.Record().DoneCount), 0);
-        QTRY_COMPARE(f.watcher.messages.size(), 1);
+        QTRY_COMPARE(f.modals.boxes.size(), 1);
         QVERIFY(sim.Saw("cmd ATL0,0,0"));
         QVERIFY(Control<QLabel>(&w, "lbl_status")->text().isEmpty());
     }
@@ -118,8 +116,8 @@ private Q_SLOTS:
         f.window.show();
         Control<QPushButton>(&f.window, "btnTst")->click();
         QVERIFY(!f.Runner().Running());
-        QTRY_COMPARE(f.watcher.messages.size(), 1);
-        QVERIFY(f.watcher.messages.first().contains("нет доступа"));
+        QTRY_COMPARE(f.modals.boxes.size(), 1);
+        QVERIFY(f.modals.boxes.first().contains("нет доступа"));
     }
 
     void closingOrSavingStopsTheRunQuietly_data()
@@ -148,9 +146,9 @@ private Q_SLOTS:
         if (save)   // scored before closing: the conclusion is this run's
             QCOMPARE(f.window.Result().Conclusion, QStringLiteral("подвижность нервных процессов"));
         QTest::qWait(100);
-        QVERIFY(f.watcher.messages.isEmpty());
+        QVERIFY(f.modals.boxes.isEmpty());
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestChoiceRunner)
+QTEST_MAIN(TestChoiceRunner)
 #include "test_choicerunner.moc"

@@ -1,11 +1,13 @@
-// Scoring of the choice reaction test: outcomes, figures, norms, charts and protocol.
+// Scoring of the choice reaction test: outcomes, figures, norms, charts and protocol. The
+// hand-written protocols of the fixtures are checked with the moving-object test's in
+// tests/run.
 #include <QtTest>
 
 #include "choice/choiceprotocol.h"
 #include "choice/choicescore.h"
-#include "tests/support/choicefixtures.h"
 #include "records/datapsy.h"
 #include "common/text.h"
+#include "tests/support/protocolfixtures.h"
 
 using namespace vel;
 using namespace vel::choice;
@@ -38,22 +40,6 @@ Score ScoreOf(const QString &items, const QDate &birthday = QDate(2010, 5, 1),
 class TestChoiceScore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void protocolsMatchHandWrittenFixtures_data() { choicefixtures::AddRows(); }
-    void protocolsMatchHandWrittenFixtures()
-    {
-        QFETCH(QString, fixture);
-        QFETCH(QString, name);
-        QFETCH(QString, sex);
-        QFETCH(QDate, birthday);
-        QFETCH(QDate, testDate);
-        const TTestRun run = RunOf(FromCp1251(choicefixtures::ReadBytes(fixture + ".datapsy")));
-        const auto score = ScoreRun(run, PatientFacts{name, sex, birthday}, testDate, kRussian);
-        QVERIFY(score);
-        const QString expected = choicefixtures::ExpectedProtocol(fixture);
-        QCOMPARE(score->Protocol, expected);
-        QCOMPARE(score->ProtocolBytes(), ToCp1251(expected) + "\r\n");
-    }
-
     void classifiesPresentations_data()
     {
         QTest::addColumn<int>("kind");
@@ -241,7 +227,7 @@ private Q_SLOTS:
     {
         // The mixed fixture: 1 green correct 562, 2 red correct 450, 3 green omission,
         // 4 red doublet 600/700, 5 green wrong 520, 6 red wrong 480, 7 green doublet 640/640.
-        const Score score = ScoreOf(FromCp1251(choicefixtures::ReadBytes("mixed.datapsy")));
+        const Score score = ScoreOf(FromCp1251(protocolfixtures::ReadBytes("choice", "mixed.datapsy")));
         const QStringList leftNames{"brsrs2", "Series1", "Series2", "Series3", "Series7", "Series9"};
         const QStringList rightNames{"brsrs1", "Series4", "Series5", "Series6", "Series8", "Series10"};
         for (const auto &[chart, names] : {std::pair{&score.Left, leftNames}, std::pair{&score.Right, rightNames}}) {

@@ -55,24 +55,20 @@ struct Model {
     }
 };
 
-std::vector<quint32> Forward(const TagIndex &tag)
+// The record numbers in tag order, walked from the first forwards or from the last
+// backwards.
+std::vector<quint32> Walk(const TagIndex &tag, bool backwards)
 {
     std::vector<quint32> out;
     TagCursor c;
-    for (bool on = tag.First(c); on; on = tag.Next(c))
+    for (bool on = backwards ? tag.Last(c) : tag.First(c); on; on = backwards ? tag.Prior(c) : tag.Next(c))
         out.push_back(c.recNo());
+    if (backwards)
+        std::reverse(out.begin(), out.end());
     return out;
 }
-
-std::vector<quint32> Backward(const TagIndex &tag)
-{
-    std::vector<quint32> out;
-    TagCursor c;
-    for (bool on = tag.Last(c); on; on = tag.Prior(c))
-        out.push_back(c.recNo());
-    std::reverse(out.begin(), out.end());
-    return out;
-}
+std::vector<quint32> Forward(const TagIndex &tag) { return Walk(tag, false); }
+std::vector<quint32> Backward(const TagIndex &tag) { return Walk(tag, true); }
 
 QString RandomKey(QRandomGenerator &rng, int spread)
 {

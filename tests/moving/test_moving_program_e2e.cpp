@@ -23,8 +23,8 @@
 #include "common/config.h"
 #include "common/text.h"
 #include "tests/support/controls.h"
+#include "tests/support/offscreenlayout.h"
 #include "tests/support/runprogram.h"
-#include "tests/support/choicewindow.h"
 #include "tests/support/presses.h"
 #include "tests/support/programdriver.h"
 #include "tests/support/xdriver.h"
@@ -46,39 +46,22 @@ struct Layout {
     int barRow = 0;      // a row of the stage through the bar
 };
 
-QPoint Centre(QWidget *w, QWidget *window) { return w->mapTo(window, w->rect().center()); }
-
+// The main window at `size` and the moving-object window.
 Layout LayoutOf(QSize mainSize)
 {
     Layout l;
-    WorkFolder folder;
-    folder.enter({"Data"});
-    MutableConfig() = AppConfig{};
-    {
-        Tfrm frm;
-        frm.setAttribute(Qt::WA_DontShowOnScreen);
-        frm.resize(mainSize);
-        frm.show();
-        QCoreApplication::processEvents();
-        Ui::Tfrm &ui = frm.ui();
-        l.btPplAppend = Centre(ui.btPplAppend, &frm);
-        l.cbb_test = Centre(ui.cbb_test, &frm);
-        l.btn_plant = Centre(ui.btn_plant, &frm);
-        QTableView *grid = ui.dbgrd_psy;
-        const int rowHeight = grid->verticalHeader()->defaultSectionSize();
-        l.firstTest = grid->viewport()->mapTo(&frm, QPoint(grid->viewport()->width() / 3, rowHeight / 2));
-    }
-    {
-        TFormRDO rdo;
-        rdo.setAttribute(Qt::WA_DontShowOnScreen);
-        rdo.show();
-        QCoreApplication::processEvents();
+    MeasureOffscreen<Tfrm>([&](Tfrm &frm) {
+        l.btPplAppend = Centre(frm.ui().btPplAppend, &frm);
+        l.cbb_test = Centre(frm.ui().cbb_test, &frm);
+        l.btn_plant = Centre(frm.ui().btn_plant, &frm);
+        l.firstTest = FirstRow(frm.ui().dbgrd_psy, &frm);
+    }, mainSize);
+    MeasureOffscreen<TFormRDO>([&](TFormRDO &rdo) {
         l.btnTst = Centre(Control<QPushButton>(&rdo, "btnTst"), &rdo);
         l.btnSave = Centre(Control<QPushButton>(&rdo, "btnSave"), &rdo);
         l.stage = Control<QWidget>(&rdo, "Panel1")->mapTo(&rdo, QPoint(0, 0));
         l.barRow = Control<QLabel>(&rdo, "imgS0")->geometry().center().y();
-    }
-    folder.leave();
+    });
     return l;
 }
 
@@ -162,11 +145,8 @@ private:
     std::vector<BarPress> m_made;
 };
 
-// One session of the program: its workplace with four presentations a run.
-struct Session : e2e::ProgramSession {
-    explicit Session(const QString &extraPorts = {})
-        : e2e::ProgramSession(QStringLiteral("число предъявлений рдо = 4\r\n"), extraPorts) {}
-};
+// The settings of a session of the program: four presentations a run.
+const QString Settings = QStringLiteral("число предъявлений рдо = 4\r\n");
 
 } // namespace
 
@@ -174,98 +154,38 @@ class TestMovingProgramE2E : public QObject {
     Q_OBJECT
 private:
     // Adds the patient, chooses the moving-object test and opens a new one; its window.
-    QString AddPatientAndOpenTest(Session &s, Layout &layout)
+    QString AddPatientAndOpenTest(ProgramSession &s, Layout &layout)
     {
-        const QString mainWindow = AddPatient(s, PatientName, [&](QSize size) {
-            layout = LayoutOf(size);
-            return layout.btPplAppend;
-        });
+        const QString mainWindow = AddPatient(s, PatientName, layout, &LayoutOf);
         if (mainWindow.isEmpty())
             return {};
         // The second test of the selector.
         Click(mainWindow, layout.cbb_test);
         Xdo({"key", "Down"});
         QTest::qWait(200);
-        Click(mainWindow, layout.btn_plant);
-        const QStringList rdo = WaitForWindow(NewCaption, s.pid(), 10000);
-        if (rdo.isEmpty())
-            return {};
-        Focus(rdo.first());
-        return rdo.first();
-    }
-
-    bool FinishAndSave(Session &s, const QString &rdo, const Layout &layout, int runLimitMs)
-    {
-        const QStringList done = WaitForWindow("^Тест завершен!$", s.pid(), runLimitMs);
-        if (done.isEmpty() || !Dismiss(done, "^Тест завершен!$", *s.program))
-            return false;
-        Focus(rdo);
-        Click(rdo, layout.btnSave);
-        for (int i = 0; i < 50; ++i) {
-            if (WindowsOf(s.pid(), NewCaption).isEmpty())
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-
-    bool ReopenAndSave(Session &s, const Layout &layout)
-    {
-        const QStringList main = WaitForWindow(MainCaption, s.pid(), 1000);
-        Focus(main.value(0));
-        Click(main.value(0), layout.firstTest, 2);
-        const QString caption = "^Тест пациента: " + PatientName + "$";
-        const QStringList rdo = WaitForWindow(caption, s.pid(), 10000);
-        if (rdo.isEmpty())
-            return false;
-        QTest::qWait(1500);   // scored again on its result tab
-        Focus(rdo.first());
-        Click(rdo.first(), layout.btnSave);
-        for (int i = 0; i < 50 && !WindowsOf(s.pid(), caption).isEmpty(); ++i)
-            QTest::qWait(100);
-        return WindowsOf(s.pid(), caption).isEmpty();
-    }
-
-    QMap<QString, QString> StoredTest(Session &s)
-    {
-        Stop(*s.program);
-        const auto tests = Records(FindFile(s.w.home(), "Psy.dbf"));
-        if (tests.size() != 1)
-            qWarning() << "stored tests:" << tests;
-        return tests.size() == 1 ? tests.first() : QMap<QString, QString>();
+        return OpenNewTest(s, mainWindow, layout.btn_plant, NewCaption);
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
-        QVERIFY2(XDriver().Ok(), "needs an X server (run under xvfb-run)");
-    }
+    void initTestCase() { CheckProgramAndXServer(); }
 
     void keyboardTestFromAddingToReopening()
     {
-        Session s;
+        ProgramSession s(Settings);
         Layout layout;
         const QString rdo = AddPatientAndOpenTest(s, layout);
         QVERIFY2(!rdo.isEmpty(), DescribeWindows(s.pid()));
-        const QPoint o = Origin(rdo);
-        BarPresser presser(o + layout.stage, layout.barRow, {1300, 1350, 1420, 1250});
+        BarPresser presser(Origin(rdo) + layout.stage, layout.barRow, {1300, 1350, 1420, 1250});
         Click(rdo, layout.btnTst);
         const std::vector<BarPress> made = presser.Wait();
-        QVERIFY2(FinishAndSave(s, rdo, layout, 30000), DescribeWindows(s.pid()));
-        const auto saved = Records(FindFile(s.w.home(), "Psy.dbf"));
-        QCOMPARE(saved.size(), 1);
-        QVERIFY2(ReopenAndSave(s, layout), DescribeWindows(s.pid()));
-
         // Reopened, scored again and saved: the same record with the same raw data and
         // conclusion.
-        const QMap<QString, QString> test = StoredTest(s);
-        for (const char *field : {"IDX", "TYPE", "DATAPSY", "PSYFINAL", "DATE"})
-            QCOMPARE(test.value(field), saved.first().value(field));
-        QCOMPARE(test.value("TYPE").trimmed(), QStringLiteral("Реакция на движ.объект"));
+        QMap<QString, QString> test;
         TTestRun run;
-        QString error;
-        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Moving, run, error), qPrintable(error));
+        SaveReopenAndStop(s, rdo, NewCaption, PatientName, layout.btnSave, layout.firstTest, 30000,
+                          QStringLiteral("Реакция на движ.объект"), TestType::Moving, test, run);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(int(run.PlanCount), 4);
         QCOMPARE(int(run.DoneCount), 4);
         QCOMPARE(int(run.BaseTime), 1350);
@@ -306,17 +226,15 @@ private Q_SLOTS:
         ConsolePerson person({}, 1340);
         const QString port = person.Port();
         QVERIFY(!port.isEmpty());
-        Session s(port);
+        ProgramSession s(Settings, port);
         Layout layout;
         const QString rdo = AddPatientAndOpenTest(s, layout);
-        QVERIFY2(!rdo.isEmpty(), DescribeWindows(s.pid()));
-        Click(rdo, layout.btnTst);
-        QVERIFY2(FinishAndSave(s, rdo, layout, 40000), DescribeWindows(s.pid()));
-
-        const QMap<QString, QString> test = StoredTest(s);
+        QMap<QString, QString> test;
         TTestRun run;
-        QString error;
-        QVERIFY2(LoadDataPsy(test.value("DATAPSY"), TestType::Moving, run, error), qPrintable(error));
+        RunSaveAndStop(s, rdo, NewCaption, layout.btnTst, layout.btnSave,
+                       TestType::Moving, test, run);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(int(run.PlanCount), 4);
         QCOMPARE(int(run.DoneCount), 4);
         const QStringList pressed = person.Presses();
@@ -334,5 +252,5 @@ private Q_SLOTS:
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestMovingProgramE2E)
+QTEST_MAIN(TestMovingProgramE2E)
 #include "test_moving_program_e2e.moc"

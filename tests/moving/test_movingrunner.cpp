@@ -21,11 +21,8 @@ private Q_SLOTS:
     {
         MovingWindow f;
         TFormRDO &w = f.window;
-        f.SetPlannedCount(1);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (const char *picture : {"imgS0", "imgSR", "imgSL"})
-            QVERIFY2(!Control<QLabel>(&w, picture)->isVisible(), picture);
+        QVERIFY(f.ShowFor(1));
+        QVERIFY(!Control<QLabel>(&w, "imgS0")->isVisible() && !Control<QLabel>(&w, "imgSR")->isVisible() && !Control<QLabel>(&w, "imgSL")->isVisible());
 
         Control<QPushButton>(&w, "btnTst")->click();
         QVERIFY(f.Runner().Running());
@@ -55,7 +52,7 @@ private Q_SLOTS:
         QCOMPARE(Control<QLabel>(&w, "imgS0")->x(), FrozenBarLeft(kind, r));
 
         QTRY_VERIFY_WITH_TIMEOUT(!f.Runner().Running(), 4000);
-        QTRY_COMPARE(f.watcher.messages, QStringList{FinishedCaption + ": " + FinishedText});
+        QTRY_COMPARE(f.modals.boxes, QStringList{testing::BoxLine(QMessageBox::Information, FinishedCaption, FinishedText)});
         QCOMPARE(int(f.Record().BaseTime), 1350);
         QCOMPARE(int(f.Record().AnswerTime), 1800);
         QVERIFY(!Control<QLabel>(&w, "imgS0")->isVisible() && !Control<QLabel>(&w, "imgSR")->isVisible());
@@ -70,9 +67,7 @@ private Q_SLOTS:
     {
         MovingWindow f;
         TFormRDO &w = f.window;
-        f.SetPlannedCount(3);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(f.ShowFor(3));
         Control<QPushButton>(&w, "btnTst")->click();
         QTRY_VERIFY_WITH_TIMEOUT(Control<QLabel>(&w, "imgS0")->isVisible(), 3000);
         Control<QPushButton>(&w, "btnSave")->click();
@@ -80,10 +75,10 @@ private Q_SLOTS:
         QCOMPARE(int(f.Record().DoneCount), 1);   // the presentation on the screen, closed
         QCOMPARE(int(f.Record().PlanCount), 3);
         QTest::qWait(200);
-        QVERIFY(f.watcher.messages.isEmpty());
+        QVERIFY(f.modals.boxes.isEmpty());
         QVERIFY(!w.isVisible());
     }
 };
 
-CHOICE_WINDOW_TEST_MAIN(TestMovingRunner)
+QTEST_MAIN(TestMovingRunner)
 #include "test_movingrunner.moc"

@@ -1,10 +1,10 @@
 // Scoring of the moving-object reaction test: classes, statistics, histogram, conclusion,
-// charts and protocol.
+// charts and protocol. The hand-written protocols of the fixtures are checked with the
+// choice test's in tests/run.
 #include <QtTest>
 
 #include <numeric>
 
-#include "tests/support/movingfixtures.h"
 #include "moving/movingprotocol.h"
 #include "moving/movingscore.h"
 #include "records/datapsy.h"
@@ -70,23 +70,6 @@ QList<int> UpperBounds(const Score &s)
 class TestMovingScore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void protocolsMatchHandWrittenFixtures_data() { movingfixtures::AddRows(); }
-    void protocolsMatchHandWrittenFixtures()
-    {
-        QFETCH(QString, fixture);
-        QFETCH(QString, name);
-        QFETCH(QString, sex);
-        QFETCH(QDate, birthday);
-        QFETCH(QDate, testDate);
-        QFETCH(QString, corridor);
-        const TTestRun run = RunOf(FromCp1251(movingfixtures::ReadBytes(fixture + ".datapsy")));
-        const auto score = ScoreRun(run, PatientFacts{name, sex, birthday}, testDate, CorridorOf(corridor), kRussian);
-        QVERIFY(score);
-        const QString expected = movingfixtures::ExpectedProtocol(fixture);
-        QCOMPARE(score->Protocol, expected);
-        QCOMPARE(score->ProtocolBytes(), ToCp1251(expected) + "\r\n");
-    }
-
     // Each row: a run, its corridor and patient, and what the scoring must make of it:
     // the exact, lead and lag counts, the histogram's upper bounds and bin counts (empty:
     // not looked at) and pieces the protocol holds.

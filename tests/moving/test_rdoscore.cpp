@@ -12,7 +12,7 @@
 
 #include "tests/support/controls.h"
 #include "tests/support/windowdriver.h"
-#include "tests/support/movingfixtures.h"
+#include "tests/support/protocolfixtures.h"
 
 #include "moving/movingscore.h"
 #include "moving/rdo.h"
@@ -27,7 +27,7 @@ const QDate kTestDate(2017, 9, 1);
 
 QString MovingData(const QString &name)
 {
-    return FromCp1251(movingfixtures::ReadBytes(name + QStringLiteral(".datapsy")));
+    return FromCp1251(protocolfixtures::ReadBytes(QStringLiteral("moving"), name + QStringLiteral(".datapsy")));
 }
 
 TTestRun MovingRun(const QString &name)
@@ -160,11 +160,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    TestRdoScore test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestRdoScore)
 #include "test_rdoscore.moc"

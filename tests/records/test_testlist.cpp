@@ -12,6 +12,7 @@
 
 #include "tests/support/controls.h"
 #include "tests/support/workfolder.h"
+#include "tests/support/modalscript.h"
 #include "tests/support/windowdriver.h"
 
 #include "app/unit1.h"
@@ -26,6 +27,7 @@
 #include "ui_unit1.h"
 
 using namespace vel;
+using vel::testing::ModalScript;
 
 Q_DECLARE_METATYPE(vel::TestType)
 
@@ -150,7 +152,8 @@ private Q_SLOTS:
         w.frm.ui().rdo_t->setText("10");
         QString caption;
         bool timerOff = false;
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             caption = window.windowTitle();
             timerOff = !w.frm.statTimer().isActive();
             QCOMPARE(window.Test(), test);
@@ -193,7 +196,8 @@ private Q_SLOTS:
     void closedWithoutSavingStoresNothing()
     {
         Workplace w;
-        NextTestWindow next([](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
             QTest::mouseClick(Control<QPushButton>(&window, "btnQit"), Qt::LeftButton);
         });
@@ -207,16 +211,17 @@ private Q_SLOTS:
     void failedStoreIsRetried()
     {
         Workplace w;
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
             w.tests().close();
             QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
-        MessageCatcher retry(QMessageBox::Yes, [&] { w.tests().open(); });
+        modals.answer(QMessageBox::Yes, [&] { w.tests().open(); });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
-        QCOMPARE(retry.texts.size(), 1);
-        QVERIFY2(retry.texts[0].startsWith("Тест не сохранён:"), qPrintable(retry.texts[0]));
-        QVERIFY(retry.texts[0].endsWith("Повторить сохранение?"));
+        QCOMPARE(modals.texts.size(), 1);
+        QVERIFY2(modals.texts[0].startsWith("Тест не сохранён:"), qPrintable(modals.texts[0]));
+        QVERIFY(modals.texts[0].endsWith("Повторить сохранение?"));
         const auto records = FileRecords(w.tests());
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].data, FixtureDataPsy("mixed"));
@@ -248,15 +253,16 @@ private Q_SLOTS:
                 setHeaderCount(5, true);
             }
         });
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             window.Run() = FixtureRun("mixed");
             QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
-        MessageCatcher retry(QMessageBox::Yes, [&] { setHeaderCount(1, false); });
+        modals.answer(QMessageBox::Yes, [&] { setHeaderCount(1, false); });
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
         QVERIFY(damaged);
-        QCOMPARE(retry.texts.size(), 1);
-        QVERIFY2(retry.texts[0].startsWith("Тест сохранён, но"), qPrintable(retry.texts[0]));
+        QCOMPARE(modals.texts.size(), 1);
+        QVERIFY2(modals.texts[0].startsWith("Тест сохранён, но"), qPrintable(modals.texts[0]));
         const auto records = FileRecords(w.tests());
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].data, FixtureDataPsy("mixed"));
@@ -266,18 +272,19 @@ private Q_SLOTS:
     void newTestNeedsAPatientAndATest()
     {
         Workplace w;
-        NextTestWindow next([](TestWindow &) {});
+        ModalScript modals;
+        modals.act<TestWindow>([](TestWindow &) {});
         // Typed text that names no test: nothing happens.
         w.frm.ui().cbb_test->setEditText("Тест реакции");
-        MessageCatcher messages;
+        modals.answerOthers(QMessageBox::Yes);
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
-        QCOMPARE(messages.texts, QStringList());
+        QCOMPARE(modals.texts, QStringList());
         // An empty working list.
         w.frm.ui().cbb_test->setCurrentIndex(0);
         w.frm.database().rdb.emptyTable();
         QTest::mouseClick(w.frm.ui().btn_plant, Qt::LeftButton);
-        QTRY_COMPARE(messages.texts, QStringList{NoPatientMessage});
-        QCOMPARE(next.opened, 0);
+        QTRY_COMPARE(modals.texts, QStringList{NoPatientMessage});
+        QCOMPARE(modals.pending(), 1);   // no test window opened
         QVERIFY(w.frm.statTimer().isActive());
         QCOMPARE(w.tests().physicalRecordCount(), 0);
     }
@@ -291,7 +298,8 @@ private Q_SLOTS:
         w.frm.statTimer().stop();
         w.Select(2, true);
         QString caption;
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             caption = window.windowTitle();
             window.Run() = FixtureRun("mixed");
             QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
@@ -324,7 +332,8 @@ private Q_SLOTS:
         int tab = -1;
         QString caption;
         QDate date;
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             caption = window.windowTitle();
             tab = Control<QTabWidget>(&window, "pgc1")->currentIndex();
             date = Control<QDateEdit>(&window, "dtpDataTest")->date();
@@ -367,7 +376,8 @@ private Q_SLOTS:
         if (meanwhile == "late selection")
             w.frm.ArmScrollMark();
         QTime shown;
-        NextTestWindow next([&](TestWindow &window) {
+        ModalScript modals;
+        modals.act<TestWindow>([&](TestWindow &window) {
             shown = Control<QTimeEdit>(&window, "edtTime")->time();
             if (meanwhile == "cursor") {
                 w.tests().first();
@@ -377,9 +387,9 @@ private Q_SLOTS:
             }
             QTest::mouseClick(Control<QPushButton>(&window, "btnSave"), Qt::LeftButton);
         });
-        MessageCatcher messages(QMessageBox::No);
+        modals.answerOthers(QMessageBox::No);
         w.DoubleClickRow(1);
-        QCOMPARE(next.opened, 1);
+        QCOMPARE(modals.pending(), 0);   // the test window opened
         QCOMPARE(shown, QTime(10, 0, 0));
         const auto records = FileRecords(w.tests());
         QCOMPARE(records.size(), 2);   // no new record
@@ -387,10 +397,10 @@ private Q_SLOTS:
         QCOMPARE(records[0].time, QString("9:00:00"));
         QVERIFY(!records[0].deleted);
         if (meanwhile == "deleted") {
-            QTRY_COMPARE(messages.texts, QStringList{TestGoneMessage});
+            QTRY_COMPARE(modals.texts, QStringList{TestGoneMessage});
             QCOMPARE(records[1].conclusion, QString("второй"));
         } else {
-            QCOMPARE(messages.texts, QStringList());
+            QCOMPARE(modals.texts, QStringList());
             QVERIFY(records[1].conclusion != "второй");   // scored and stored again
             QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText(records[1].conclusion));
         }
@@ -422,12 +432,13 @@ private Q_SLOTS:
         Workplace w;
         w.Store(test, data, time);
         const auto before = FileRecords(w.tests());
-        NextTestWindow next([](TestWindow &) {});
-        MessageCatcher messages;
+        ModalScript modals;
+        modals.act<TestWindow>([](TestWindow &) {});
+        modals.answerOthers(QMessageBox::Yes);
         w.DoubleClickRow(0);
-        QTRY_COMPARE(messages.texts.size(), 1);
-        QVERIFY2(messages.texts[0].contains(says), qPrintable(messages.texts[0]));
-        QCOMPARE(next.opened, 0);
+        QTRY_COMPARE(modals.texts.size(), 1);
+        QVERIFY2(modals.texts[0].contains(says), qPrintable(modals.texts[0]));
+        QCOMPARE(modals.pending(), 1);   // no test window opened
         const auto after = FileRecords(w.tests());
         QCOMPARE(after.size(), 1);
         QCOMPARE(after[0].data, before[0].data);
@@ -439,17 +450,18 @@ private Q_SLOTS:
     void reopenWithoutSomethingToOpen()
     {
         Workplace w;
-        NextTestWindow next([](TestWindow &) {});
-        MessageCatcher messages;
+        ModalScript modals;
+        modals.act<TestWindow>([](TestWindow &) {});
+        modals.answerOthers(QMessageBox::Yes);
         w.frm.dbgrd_psyDblClick();
-        QTRY_COMPARE(messages.texts, QStringList{NoTestsMessage});
+        QTRY_COMPARE(modals.texts, QStringList{NoTestsMessage});
         // A test of another program of the suite: not opened, no message.
         AppendTest(w.tests(), StoredTest{1, QDate(2020, 9, 1), "9:00:00", "Теппинг-тест", "", "1\r\n"});
         w.frm.dbgrd_psyDblClick();
         w.frm.database().rdb.emptyTable();
         w.frm.dbgrd_psyDblClick();
-        QTRY_COMPARE(messages.texts, (QStringList{NoTestsMessage, NoPatientMessage}));
-        QCOMPARE(next.opened, 0);
+        QTRY_COMPARE(modals.texts, (QStringList{NoTestsMessage, NoPatientMessage}));
+        QCOMPARE(modals.pending(), 1);   // no test window opened
     }
 
     void deleteKeyDeletesTheCurrentTest()
@@ -460,12 +472,14 @@ private Q_SLOTS:
         w.ClickRow(1);
         QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("второй"));
         {
-            MessageCatcher no(QMessageBox::No);
+            ModalScript no;
+            no.answerOthers(QMessageBox::No);
             QTest::keyClick(w.grid(), Qt::Key_Delete, Qt::ShiftModifier);
             QTRY_COMPARE(no.texts, QStringList{DeleteTestQuestion});
         }
         QCOMPARE(w.Rows().size(), 2);
-        MessageCatcher yes;
+        ModalScript yes;
+        yes.answerOthers(QMessageBox::Yes);
         QTest::keyClick(w.grid(), Qt::Key_Delete);
         QTRY_COMPARE(yes.texts.size(), 1);
         const auto records = FileRecords(w.tests());
@@ -499,9 +513,8 @@ private Q_SLOTS:
         const int second = w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "10:00:00", "второй");
         w.ClickRow(1);
         QCOMPARE(w.frm.ui().lbRes->text(), ConclusionLabelText("второй"));
-        MessageCatcher answers(QMessageBox::Yes, [&] {
-            if (answers.texts.size() > 1)
-                return;
+        ModalScript answers;
+        answers.answerOthers(QMessageBox::Yes).answer(QMessageBox::Yes, [&] {
             if (meanwhile == "late selection") {
                 // The status timer's tick carries out a selection pending from before.
                 w.frm.ArmScrollMark();
@@ -536,7 +549,8 @@ private Q_SLOTS:
         w.Store(TestType::Choice, FixtureDataPsy("no_errors"), "9:20:00", "", 2);
         w.Store(TestType::Choice, FixtureDataPsy("mixed"), "9:30:00", "", 1);
         QCOMPARE(w.Rows().size(), 3);
-        MessageCatcher yes;
+        ModalScript yes;
+        yes.answerOthers(QMessageBox::Yes);
         QTest::keyClick(w.frm.ui().rdbgr, Qt::Key_Delete);
         QTRY_COMPARE(yes.texts.size(), 1);
         QStringList left;
@@ -550,11 +564,5 @@ private:
     WorkFolder m_dir;
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    TestTestList test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestTestList)
 #include "test_testlist.moc"

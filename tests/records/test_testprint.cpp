@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "tests/support/controls.h"
+#include "tests/support/modalscript.h"
 #include "tests/support/windowdriver.h"
 
 #include "choice/upsy.h"
@@ -20,6 +21,7 @@
 #include "common/text.h"
 
 using namespace vel;
+using vel::testing::ModalScript;
 
 namespace {
 
@@ -102,7 +104,8 @@ private Q_SLOTS:
         ShowStoredChoice(w);
         int asked = 0;
         w.SetPrinterChooser(std::make_unique<PdfChooser>(protocolFile, true, &asked));
-        MessageCatcher messages;
+        ModalScript messages;
+        messages.answerOthers(QMessageBox::Yes);
         QTest::mouseClick(Control<QPushButton>(&w, "btnPrnR"), Qt::LeftButton);
         QCOMPARE(asked, 1);
         QCOMPARE(messages.texts, QStringList());
@@ -214,7 +217,8 @@ private Q_SLOTS:
                 taken << "closed";
         };
         w.SetPrinterChooser(std::move(chooser));
-        MessageCatcher messages;
+        ModalScript messages;
+        messages.answerOthers(QMessageBox::Yes);
         QTest::mouseClick(Control<QPushButton>(&w, "btnPrnR"), Qt::LeftButton);
         QCOMPARE(taken, QStringList());
         QCOMPARE(asked, 1);
@@ -237,7 +241,8 @@ private Q_SLOTS:
         ShowStoredChoice(w);
         int asked = 0;
         w.SetPrinterChooser(std::make_unique<PdfChooser>("/nonexistent-folder/x.pdf", true, &asked));
-        MessageCatcher messages;
+        ModalScript messages;
+        messages.answerOthers(QMessageBox::Yes);
         w.btnPrnRClick();
         QCOMPARE(messages.texts.size(), 1);
         QVERIFY2(messages.texts[0].contains("протокол, страница графиков"), qPrintable(messages.texts[0]));
@@ -285,11 +290,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    TestTestPrint test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestTestPrint)
 #include "test_testprint.moc"

@@ -517,11 +517,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    TestTestWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestTestWindow)
 #include "test_testwindow.moc"

@@ -18,6 +18,8 @@
 
 #include "app/unit1.h"
 #include "register/newentrydlg.h"
+#include "tests/support/mainwindowfixture.h"
+#include "tests/support/modalscript.h"
 #include "tests/support/registerfixture.h"
 #include "tests/support/textfits.h"
 #include "common/config.h"
@@ -95,10 +97,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_dir.enter({"Data", "data"});
-        MutableConfig() = AppConfig{};
-        m_frm = std::make_unique<Tfrm>();
-        m_frm->statTimer().stop();
+        m_frm = MainWindowIn(m_dir);
         m_dialog = new TfmAddRec(m_frm.get());
         m_frm->SetWindows(m_dialog, nullptr, nullptr);
         m_frm->show();

@@ -103,8 +103,8 @@ private Q_SLOTS:
         dbf += Db7Record('*', QByteArray("\x7F\xFF\xFF\xFE", 4), "Удалён", "        ", "          ");
         dbf += Db7Record(' ', QByteArray(4, '\0'), "", "19991231", "         2");
         dbf += '\x1A';
-        testing::WriteAll(dir.path() + "/hand.dbf", dbf);
-        testing::WriteAll(dir.path() + "/hand.dbt", Db7Memo({ToCp1251("короткое"), ToCp1251(QString::fromUtf8(longNote))}));
+        WriteAll(dir.path() + "/hand.dbf", dbf);
+        WriteAll(dir.path() + "/hand.dbt", Db7Memo({ToCp1251("короткое"), ToCp1251(QString::fromUtf8(longNote))}));
 
         Table t;
         t.setFolder(dir.path());
@@ -140,14 +140,14 @@ private Q_SLOTS:
         made.setValue("NOTE", "короткое");
         made.post();
         made.close();
-        const QByteArray ours = testing::ReadAll(dir.path() + "/made.dbf");
+        const QByteArray ours = ReadAll(dir.path() + "/made.dbf");
         const QByteArray hand = Db7Header(1) + dbf.mid(kDb7HeaderLength, kDb7RecordLength) + '\x1A';
         QCOMPARE(ours.size(), hand.size());
         QCOMPARE(ours.left(1), hand.left(1));
         QCOMPARE(ours.mid(4, 8), hand.mid(4, 8));        // count, header and record length
         QCOMPARE(ours.mid(29, 1), hand.mid(29, 1));      // language driver
         QCOMPARE(ours.mid(68), hand.mid(68));            // fields, terminator, record, end mark
-        const QByteArray memo = testing::ReadAll(dir.path() + "/made.dbt");
+        const QByteArray memo = ReadAll(dir.path() + "/made.dbt");
         QCOMPARE(memo.mid(20, 2), QByteArray("\x00\x02", 2));
         QCOMPARE(memo.mid(512, 8), QByteArray("\xFF\xFF\x08\x00\x10\x00\x00\x00", 8));
         QCOMPARE(memo.mid(520, 8), ToCp1251("короткое"));
@@ -323,20 +323,20 @@ private Q_SLOTS:
             f.write("текст");
             d.write("текст");
         }
-        QByteArray bytes = testing::ReadAll(fpt);
+        QByteArray bytes = ReadAll(fpt);
         bytes[8 * 64 + 4] = char(0x7F);   // the length far beyond the file
-        testing::WriteAll(fpt, bytes);
-        bytes = testing::ReadAll(dbt);
+        WriteAll(fpt, bytes);
+        bytes = ReadAll(dbt);
         bytes[512 + 4] = 3;               // a length below its own 8-byte header
         bytes[512 + 5] = 0;
-        testing::WriteAll(dbt, bytes);
+        WriteAll(dbt, bytes);
         MemoFile f, d;
         f.open(fpt, MemoKind::FoxPro, false);
         d.open(dbt, MemoKind::DBase4, false);
         QVERIFY_THROWS_EXCEPTION(TableError, f.read(8));
         QVERIFY_THROWS_EXCEPTION(TableError, d.read(1));
         QVERIFY_THROWS_EXCEPTION(TableError, f.read(3));   // inside the header
-        testing::WriteAll(fpt, QByteArray(100, '\0'));
+        WriteAll(fpt, QByteArray(100, '\0'));
         MemoFile cut;
         QVERIFY_THROWS_EXCEPTION(TableError, cut.open(fpt, MemoKind::FoxPro, false));
     }

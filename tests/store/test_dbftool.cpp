@@ -64,12 +64,12 @@ private Q_SLOTS:
         QVERIFY2(r.out.contains("tag F          FIO: 2 entries, in order"), qPrintable(r.out));
 
         // Another program appends a record without keeping the index: the index is stale.
-        QByteArray bytes = testing::ReadAll(table);
+        QByteArray bytes = ReadAll(table);
         auto *p = reinterpret_cast<uchar *>(bytes.data());
         const int hl = dbf::ReadLE16(p + 8), rl = dbf::ReadLE16(p + 10);
         bytes.insert(hl + 2 * rl, bytes.mid(hl, rl));
         dbf::WriteLE32(reinterpret_cast<uchar *>(bytes.data()) + 4, 3);
-        testing::WriteAll(table, bytes);
+        WriteAll(table, bytes);
         r = Tool({"check", table});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.out.contains("FAULT index tag I: 2 entries, the records give 3"), qPrintable(r.out));
@@ -79,15 +79,15 @@ private Q_SLOTS:
         QCOMPARE(Tool({"check", table}).code, 0);
 
         // A memo pointer into nowhere.
-        bytes = testing::ReadAll(table);
+        bytes = ReadAll(table);
         bytes.replace(hl + rl + 294, 10, "     99999");   // INFO of record 2
-        testing::WriteAll(table, bytes);
+        WriteAll(table, bytes);
         r = Tool({"check", table});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.out.contains("FAULT record 2: INFO:"), qPrintable(r.out));
         QVERIFY(r.out.contains("patients.dbt"));
 
-        testing::WriteAll(table, "garbage");
+        WriteAll(table, "garbage");
         r = Tool({"check", table});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.out.contains("FAULT") && r.out.contains(table), qPrintable(r.out));

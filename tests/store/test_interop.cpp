@@ -13,6 +13,7 @@
 #include "tests/support/tablefixture.h"
 
 using namespace vel;
+using vel::testing::AppendFields;
 
 class TestInterop : public QObject {
     Q_OBJECT
@@ -38,13 +39,8 @@ private Q_SLOTS:
         };
         for (const Row &r : rows) {
             // As a stored test is written: the fields, then the raw data in a second post.
-            psy.append();
-            psy.setValue("IDX", r.idx);
-            psy.setValue("DATE", r.date);
-            psy.setValue("TYPE", r.type);
-            psy.setValue("PSYFINAL", r.final);
-            psy.setValue("TIME", r.time);
-            psy.post();
+            AppendFields(psy, {{"IDX", r.idx}, {"DATE", r.date}, {"TYPE", r.type}, {"PSYFINAL", r.final},
+                               {"TIME", r.time}});
             psy.edit();
             psy.setValue("DATAPSY", r.data);
             psy.post();

@@ -1,7 +1,10 @@
 #pragma once
 // Driving the real program under the X server, for the end-to-end tests of both tests:
-// clicks at points of a window, the focus, and the records of a table as
-// velmora-dbftool dumps them (VELMORA_DBFTOOL).
+// clicks at points of a window, the focus, the records of a table as velmora-dbftool
+// dumps them (VELMORA_DBFTOOL), and the steps every run through the program takes: a
+// patient added, a new test opened, the run finished and saved, the stored test reopened
+// and saved again, and the one record stored. Each step waits with a timeout and reports
+// a window that did not come as a failure.
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -10,12 +13,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <QDebug>
 #include <QTest>
 
 #include <functional>
 #include <memory>
 
 #include "common/text.h"
+#include "records/datapsy.h"
 #include "tests/support/runprogram.h"
 #include "tests/support/workfolder.h"
 #include "tests/support/xdriver.h"
@@ -93,7 +98,7 @@ inline QString FindFile(const QString &folder, const QString &name)
 // One session of the program: its own workplace whose settings file holds
 // `settingsLines` (the lines after the section header), and the consoles of `extraPorts`.
 struct ProgramSession {
-    ProgramSession(const QString &settingsLines, const QString &extraPorts)
+    explicit ProgramSession(const QString &settingsLines, const QString &extraPorts = {})
     {
         QDir().mkpath(w.home() + "/Data");
         WriteAll(w.home() + "/Data/velmora.ini",
@@ -136,6 +141,128 @@ inline QString AddPatient(ProgramSession &s, const QString &name, const std::fun
     Xdo({"key", "Return"});
     QTest::qWait(800);   // the working list moves to the new patient; its tests are shown
     return main.first();
+}
+
+// AddPatient with the controls laid out by `layOut` for the main window's size into
+// `layout`, whose btPplAppend is where "Добавить пациента" is.
+template <class Layout>
+QString AddPatient(ProgramSession &s, const QString &name, Layout &layout, Layout (*layOut)(QSize))
+{
+    return AddPatient(s, name, [&](QSize size) {
+        layout = layOut(size);
+        return layout.btPplAppend;
+    });
+}
+
+// Presses "Добавить" of the main window `mainWindow` (at `btn_plant`) and waits for the
+// test window captioned `caption`, which gets the focus. Its id; empty when it did not come.
+inline QString OpenNewTest(ProgramSession &s, const QString &mainWindow, QPoint btn_plant, const QString &caption)
+{
+    Click(mainWindow, btn_plant);
+    const QStringList window = WaitForWindow(caption, s.pid(), 10000);
+    if (window.isEmpty())
+        return {};
+    Focus(window.first());
+    return window.first();
+}
+
+// Waits up to five seconds for the windows captioned `caption` to go.
+inline bool Gone(ProgramSession &s, const QString &caption)
+{
+    for (int i = 0; i < 50 && !WindowsOf(s.pid(), caption).isEmpty(); ++i)
+        QTest::qWait(100);
+    return WindowsOf(s.pid(), caption).isEmpty();
+}
+
+// Closes "Тест завершен!" once the run of the test window `window` (captioned `caption`)
+// has ended, within `runLimitMs`, and presses its "Сохранить" at `btnSave`; true when the
+// window went away.
+inline bool FinishAndSave(ProgramSession &s, const QString &window, const QString &caption, QPoint btnSave,
+                          int runLimitMs)
+{
+    const QStringList done = WaitForWindow("^Тест завершен!$", s.pid(), runLimitMs);
+    if (done.isEmpty() || !Dismiss(done, "^Тест завершен!$", *s.program))
+        return false;
+    Focus(window);
+    Click(window, btnSave);
+    return Gone(s, caption);
+}
+
+// Reopens the first test of the main window's list (at `firstTest`) by a double click and
+// saves it again without running it (at `btnSave`); true when its window went away.
+inline bool ReopenAndSave(ProgramSession &s, const QString &patientName, QPoint firstTest, QPoint btnSave)
+{
+    const QStringList main = WaitForWindow(MainCaption, s.pid(), 1000);
+    Focus(main.value(0));
+    Click(main.value(0), firstTest, 2);
+    const QString caption = "^Тест пациента: " + patientName + "$";
+    const QStringList window = WaitForWindow(caption, s.pid(), 10000);
+    if (window.isEmpty())
+        return false;
+    QTest::qWait(1500);   // scored again on its result tab
+    Focus(window.first());
+    Click(window.first(), btnSave);
+    return Gone(s, caption);
+}
+
+// The one stored test of the session, after the program has ended; empty (and the tests
+// found told) when there is not exactly one.
+inline QMap<QString, QString> StoredTest(ProgramSession &s)
+{
+    Stop(*s.program);
+    const auto tests = Records(FindFile(s.w.home(), "Psy.dbf"));
+    if (tests.size() != 1)
+        qWarning() << "stored tests:" << tests;
+    return tests.size() == 1 ? tests.first() : QMap<QString, QString>();
+}
+
+// The run of a stored test's raw data, into `run`; a failed check when it cannot be read.
+inline void LoadStoredRun(const QMap<QString, QString> &stored, vel::TestType test, vel::TTestRun &run)
+{
+    QString error;
+    QVERIFY2(vel::LoadDataPsy(stored.value("DATAPSY"), test, run, error), qPrintable(error));
+}
+
+// Saves the ended run of the test window `window` (captioned `newCaption`), reopens the
+// stored test, saves it again without running it and ends the program. Checks that the
+// record of `typeName` is stored once and that reopening, scoring again and saving left its
+// raw data and conclusion as they were; the record and its run are handed back. The
+// caller returns when QTest::currentTestFailed().
+inline void SaveReopenAndStop(ProgramSession &s, const QString &window, const QString &newCaption,
+                              const QString &patientName, QPoint btnSave, QPoint firstTest, int runLimitMs,
+                              const QString &typeName, vel::TestType test, QMap<QString, QString> &stored,
+                              vel::TTestRun &run)
+{
+    QVERIFY2(FinishAndSave(s, window, newCaption, btnSave, runLimitMs), DescribeWindows(s.pid()));
+    const auto saved = Records(FindFile(s.w.home(), "Psy.dbf"));
+    QCOMPARE(saved.size(), 1);
+    QVERIFY2(ReopenAndSave(s, patientName, firstTest, btnSave), DescribeWindows(s.pid()));
+    stored = StoredTest(s);
+    for (const char *field : {"IDX", "TYPE", "DATAPSY", "PSYFINAL", "DATE"})
+        QCOMPARE(stored.value(field), saved.first().value(field));
+    QCOMPARE(stored.value("TYPE").trimmed(), typeName);
+    LoadStoredRun(stored, test, run);
+}
+
+// Starts the run of the new test window `window` (captioned `newCaption`) at `btnTst` and,
+// once the run has ended within 40 s, saves it at `btnSave` and ends the program: the one
+// stored record and its run. For runs answered by the console. The caller returns when
+// QTest::currentTestFailed().
+inline void RunSaveAndStop(ProgramSession &s, const QString &window, const QString &newCaption, QPoint btnTst,
+                           QPoint btnSave, vel::TestType test, QMap<QString, QString> &stored, vel::TTestRun &run)
+{
+    QVERIFY2(!window.isEmpty(), DescribeWindows(s.pid()));
+    Click(window, btnTst);
+    QVERIFY2(FinishAndSave(s, window, newCaption, btnSave, 40000), DescribeWindows(s.pid()));
+    stored = StoredTest(s);
+    LoadStoredRun(stored, test, run);
+}
+
+// The checks every end-to-end test makes first.
+inline void CheckProgramAndXServer()
+{
+    QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
+    QVERIFY2(XDriver().Ok(), "needs an X server (run under xvfb-run)");
 }
 
 } // namespace e2e

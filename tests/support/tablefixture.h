@@ -1,14 +1,29 @@
 #pragma once
-// Small tables for the engine's tests: a patient-like table at any level or in memory.
+// Small tables for the engine's tests: a patient-like table at any level or in memory,
+// and records written field by field as the program writes them.
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QVariant>
 #include <QVector>
 
+#include <initializer_list>
+#include <utility>
+
 #include "store/table.h"
+#include "tests/support/workfolder.h"   // ReadAll, WriteAll
 
 namespace vel::testing {
+
+// A record appended and written with the values of the named fields; the others blank.
+inline void AppendFields(Table &table, std::initializer_list<std::pair<QString, QVariant>> fields)
+{
+    table.append();
+    for (const auto &[name, value] : fields)
+        table.setValue(name, value);
+    table.post();
+}
 
 inline QVector<FieldDef> PersonFields(TableLevel level)
 {
@@ -60,20 +75,6 @@ inline void AddPerson(Table &t, int idx, const QString &fio, const QString &sex 
     if (!note.isEmpty())
         t.setValue("NOTE", note);
     t.post();
-}
-
-inline QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-inline void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
 }
 
 } // namespace vel::testing

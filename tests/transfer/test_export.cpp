@@ -12,6 +12,7 @@
 #include "register/patientexport.h"
 #include "register/patientimport.h"
 #include "common/config.h"
+#include "tests/support/tablefixture.h"
 #include "tests/support/transferfixture.h"
 
 using namespace vel;
@@ -38,21 +39,11 @@ const QVector<Person> People = {
 
 void Store(Table &people, const Person &p)
 {
-    people.append();
-    people.setValue("IDX", p.idx);
-    people.setValue("FIO", p.fio);
-    people.setValue("SEX", p.sex);
-    people.setValue("BIRTHDAY", p.birthday);
-    people.setValue("ADDRESS", p.address);
-    people.setValue("INSURANCE", p.insurance);
-    people.setValue("BIRTHCERT", p.birthCert);
-    people.setValue("INFO", p.info.isEmpty() ? QVariant() : QVariant(p.info));
-    people.setValue("LASTLOG", p.lastlog);
-    people.setValue("MINSURANCE", p.medIns);
-    people.setValue("RUPASSPORT", p.passport);
-    people.setValue("RUPASSUED", p.issuedBy);
-    people.setValue("RUPASSUEDD", p.issued);
-    people.post();
+    AppendFields(people, {{"IDX", p.idx}, {"FIO", p.fio}, {"SEX", p.sex}, {"BIRTHDAY", p.birthday},
+                          {"ADDRESS", p.address}, {"INSURANCE", p.insurance}, {"BIRTHCERT", p.birthCert},
+                          {"INFO", p.info.isEmpty() ? QVariant() : QVariant(p.info)}, {"LASTLOG", p.lastlog},
+                          {"MINSURANCE", p.medIns}, {"RUPASSPORT", p.passport}, {"RUPASSUED", p.issuedBy},
+                          {"RUPASSUEDD", p.issued}});
 }
 
 QString Short(const QDate &d) { return Config().AppFormatSettings.toString(d, QLocale::ShortFormat); }

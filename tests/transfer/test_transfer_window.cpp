@@ -12,8 +12,10 @@
 
 #include "app/unit1.h"
 #include "register/patientimport.h"
-#include "tests/support/registerfixture.h"
 #include "common/config.h"
+#include "tests/support/mainwindowfixture.h"
+#include "tests/support/modalscript.h"
+#include "tests/support/registerfixture.h"
 #include "tests/support/transferfixture.h"
 #include "ui_unit1.h"
 
@@ -49,11 +51,6 @@ ModalScript::Step CancelDialog()
     };
 }
 
-QString Box(QMessageBox::Icon icon, const QString &caption, const QString &text)
-{
-    return QStringLiteral("%1|%2|%3").arg(int(icon)).arg(caption, text);
-}
-
 } // namespace
 
 class TestTransferWindow : public QObject {
@@ -64,7 +61,7 @@ private:
 
     Ui::Tfrm &ui() { return m_frm->ui(); }
     Table &people() { return m_frm->database().dbPeople; }
-    QString question() { return Box(QMessageBox::Question, "Велмора", ImportQuestion(QDate::currentDate())); }
+    QString question() { return BoxLine(QMessageBox::Question, "Велмора", ImportQuestion(QDate::currentDate())); }
     QStringList fios()
     {
         QStringList out;
@@ -76,10 +73,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_dir.enter({"Data", "data"});
-        MutableConfig() = AppConfig{};
-        m_frm = std::make_unique<Tfrm>();
-        m_frm->statTimer().stop();
+        m_frm = MainWindowIn(m_dir);
         m_frm->show();
         // The shipped template, as start-up copies it.
         QDir().mkpath("Defaults");
@@ -114,7 +108,7 @@ private Q_SLOTS:
         ui().btImp->click();
         const QString clip = "Исключение при импорте на строке\n\"Петров;Олег;;м;31.02.2014\" —\n"
                              "EConvertError -> Неверная дата: день 31, месяц 2, год 2014";
-        QCOMPARE(script.boxes, (QStringList{question(), Box(QMessageBox::Critical, "Велмора",
+        QCOMPARE(script.boxes, (QStringList{question(), BoxLine(QMessageBox::Critical, "Велмора",
                                                              clip + "\n\nСообщение помещено в буфер обмена.")}));
         QCOMPARE(QApplication::clipboard()->text(), clip);
         QCOMPARE(fios(), QStringList{"Иванова Мария"});   // the field drops trailing spaces
@@ -149,7 +143,7 @@ private Q_SLOTS:
         ui().btExportAll->click();
         const QString done = "Завершен экспорт данных базы в формате CSV в "
                              + QDir::toNativeSeparators(QDir::currentPath() + "/Exported");
-        QCOMPARE(script.boxes, QStringList{Box(QMessageBox::NoIcon, "Велмора", done)});
+        QCOMPARE(script.boxes, QStringList{BoxLine(QMessageBox::NoIcon, "Велмора", done)});
         QCOMPARE(m_frm->StatusPanelText(0), QString("Выполнено."));
         QCOMPARE(ReadAll("Exported/People.csv").count("\r\n"), 3);
         QCOMPARE(people().filter(), QString("(IDX=2)"));
