@@ -7,9 +7,7 @@
 namespace vel::choice {
 
 ChoiceRunner::ChoiceRunner(TestWindow &window)
-    : TestRunner(window, [](TTestRun &record, RunView &view, RunClock &clock, ConsoleLink *link) {
-          return std::make_unique<ChoiceRun>(record, view, clock, link);
-      })
+    : TestRunner(window, NewRun<ChoiceRun>)
 {
 }
 
