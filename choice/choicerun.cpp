@@ -6,22 +6,17 @@ namespace vel::choice {
 
 RunProfile ChoiceProfile()
 {
-    RunProfile p;
-    p.BaseTimeMs = BaseTimeMs;
-    p.AnswerTimeMs = AnswerTimeMs;
-    p.PresentationLengthMs = PresentationLengthMs;
-    p.OnsetLightMs = LightPulseMs;
-    p.LightsOffAfterOnset = true;
-    p.LightsOffPauseMs = LightsOffPauseMs;
-    p.StartMarkBackMs = 0;
-    p.AnswerRequestPauseMs = AnswerRequestPauseMs;
-    p.ConsoleTimeLimitMs = BaseTimeMs;
-    p.EarlyPressKeepsAnswer = false;
-    p.WatchdogIntervalMs = WatchdogIntervalMs;
-    p.WatchdogSilenceMs = WatchdogSilenceMs;
-    p.LiveChartMin = 0;
-    p.LiveChartMax = AnswerTimeMs;
-    return p;
+    // The start mark is taken as it is, and a press before it clears the answer.
+    return {.BaseTimeMs = BaseTimeMs,
+            .AnswerTimeMs = AnswerTimeMs,
+            .PresentationLengthMs = PresentationLengthMs,
+            .OnsetLightMs = LightPulseMs,
+            .LightsOffAfterOnset = true,
+            .AnswerRequestPauseMs = AnswerRequestPauseMs,
+            .ConsoleTimeLimitMs = BaseTimeMs,
+            .WatchdogIntervalMs = WatchdogIntervalMs,
+            .WatchdogSilenceMs = WatchdogSilenceMs,
+            .LiveChartMax = AnswerTimeMs};
 }
 
 uint16_t StoredAnswer(uint16_t answer, uint16_t baseTime)

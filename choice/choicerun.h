@@ -14,9 +14,9 @@ inline constexpr uint8_t RedKind = SecondKind;
 
 // The stimulus stays on screen this long after the start mark.
 inline constexpr uint32_t StimulusShownMs = 150;
-// The console's light at onset: on for LightPulseMs, then off and LightsOffPauseMs.
+// The console's light at onset: on for LightPulseMs, then off (and the console's
+// LightsOffPauseMs).
 inline constexpr uint32_t LightPulseMs = 150;
-inline constexpr uint32_t LightsOffPauseMs = 5;
 // Wait after the answer requests, for the console's two replies.
 inline constexpr uint32_t AnswerRequestPauseMs = 200;
 // BaseTime and AnswerTime of every run; a presentation lasts their sum from its start mark.

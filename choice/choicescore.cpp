@@ -5,7 +5,7 @@
 
 #include "choice/choiceprotocol.h"
 #include "common/mathutil.h"
-#include "common/text.h"
+#include "records/protocolhtml.h"
 
 namespace vel::choice {
 
@@ -140,10 +140,7 @@ QString FormatCoefficient(double value)
     return QString::number(value, 'f', 3);
 }
 
-QByteArray Score::ProtocolBytes() const
-{
-    return ToCp1251(Protocol + QStringLiteral("\r\n"));
-}
+QByteArray Score::ProtocolBytes() const { return protocol::PageBytes(Protocol); }
 
 ChartData EmptyResultChart(bool left)
 {

@@ -33,6 +33,21 @@ function(velmora_library name)
   endif()
 endfunction()
 
+# velmora_subfolders([EXCLUDE <names...>])
+# Adds every sub-folder of the current folder that has a CMakeLists.txt (one tool, one
+# benchmark or one subsystem's tests each), except those named in EXCLUDE, so that adding
+# one needs no edit of its parent.
+function(velmora_subfolders)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(dir ${dirs})
+    get_filename_component(name "${dir}" NAME)
+    if(IS_DIRECTORY "${dir}" AND EXISTS "${dir}/CMakeLists.txt" AND NOT name IN_LIST ARG_EXCLUDE)
+      add_subdirectory("${dir}")
+    endif()
+  endforeach()
+endfunction()
+
 # velmora_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # A Qt Test executable registered with CTest. Widget tests run offscreen with a
 # Russian locale pinned, as the workstations the program is made for. Every test links
@@ -54,20 +69,6 @@ function(velmora_test name)
       TIMEOUT ${ARG_TIMEOUT}
       LABELS "${ARG_LABELS}"
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8;${ARG_ENV}")
-endfunction()
-
-# velmora_add_subfolders([EXCEPT <names...>])
-# Adds every sub-folder of the current folder that has a CMakeLists.txt, but those named,
-# so that a new tool, test folder or benchmark needs no edit of its parent.
-function(velmora_add_subfolders)
-  cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
-  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*")
-  foreach(dir ${dirs})
-    get_filename_component(name "${dir}" NAME)
-    if(IS_DIRECTORY "${dir}" AND EXISTS "${dir}/CMakeLists.txt" AND NOT name IN_LIST ARG_EXCEPT)
-      add_subdirectory("${dir}")
-    endif()
-  endforeach()
 endfunction()
 
 # velmora_program_test(<name> SOURCES <files...> [LIBS <targets...>])

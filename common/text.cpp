@@ -139,4 +139,25 @@ QString QuoteDbf(const QString &text)
     return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
 
+QuotedText ReadQuoted(const QString &text, qsizetype from, QChar quote)
+{
+    QuotedText q;
+    const qsizetype n = text.size();
+    qsizetype i = from;
+    while (i < n) {
+        if (text.at(i) != quote) {
+            q.text += text.at(i++);
+        } else if (i + 1 < n && text.at(i + 1) == quote) {
+            q.text += quote;
+            i += 2;
+        } else {
+            q.closed = true;
+            ++i;
+            break;
+        }
+    }
+    q.end = i;
+    return q;
+}
+
 } // namespace vel

@@ -32,4 +32,16 @@ QStringList SplitLines(const QString &text);
 // Quotes a text as a dBASE string constant: in single quotes, an inner quote doubled.
 QString QuoteDbf(const QString &text);
 
+// A quoted text read back: what stands between the quotes, a doubled quote inside taken
+// as one, and where the text after it begins.
+struct QuotedText {
+    QString text;
+    qsizetype end = 0;     // just after the closing quote, or the text's size without one
+    bool closed = false;   // false: the text ended before the closing quote
+};
+
+// Reads the quoted text that starts at `from`, just after its opening `quote`, up to the
+// next `quote` that is not doubled.
+QuotedText ReadQuoted(const QString &text, qsizetype from, QChar quote);
+
 } // namespace vel

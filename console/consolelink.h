@@ -71,7 +71,6 @@ public:
 
     static constexpr uint32_t IdentifyWaitMs = 200;
     static constexpr uint32_t AskPauseMs = 5;
-    static constexpr uint32_t LightsOffPauseMs = 5;
     // A block that ends inside a line waits this long at most for the line's end; then
     // the line counts as it stands.
     static constexpr int LineEndWaitMs = 50;

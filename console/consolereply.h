@@ -18,6 +18,8 @@ inline constexpr char CmdIdentify[] = "ATV\n";
 inline constexpr char CmdGreenLight[] = "ATL0,2,0\n";
 inline constexpr char CmdRedLight[] = "ATL99,0,0\n";
 inline constexpr char CmdLightsOff[] = "ATL0,0,0\n";
+// The pause after "ATL0,0,0", before the next command.
+inline constexpr uint32_t LightsOffPauseMs = 5;
 inline constexpr char CmdAskGreen[] = "ATa\n";
 inline constexpr char CmdAskRed[] = "ATA\n";
 

@@ -2,42 +2,25 @@
 
 #include "moving/movingscore.h"
 #include "common/mathutil.h"
+#include "records/protocolhtml.h"
 
 namespace vel::moving {
 
+using namespace vel::protocol;
+
 namespace {
 
-// Fixed pieces of the protocol, in the order they are written.
-const QString kTitleOpen = QStringLiteral("<HTML><HEAD><TITLE>Тест реакции на движущийся объект - ");
-const QString kTitleClose = QStringLiteral("</TITLE>");
-const QString kMeta = QStringLiteral(
-    "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">");
-const QString kStyle = QStringLiteral(
-    "<STYLE>BODY{font-size: 10pt;line-Height:1.2em}"
-    "TH,TD{font-size: 10pt; line-Height:0.7em;text-align: center}</STYLE>"
-    "</HEAD>");
-const QString kHeadingOpen = QStringLiteral("<h3>");
-const QString kHeadingClose = QStringLiteral("</h3>");
+// The pieces of the protocol that only this test writes.
+const QString kTitle = QStringLiteral("Тест реакции на движущийся объект");
 const QString kDateLabel = QStringLiteral("ТЕКСТ РЕАКЦИИ на движущийся объект ОТ ");
-const QString kPatientLabel = QStringLiteral("Пациент: ");
-const QString kAgeLabel = QStringLiteral("Возраст: ");
-const QString kSexLabel = QStringLiteral(";         Пол: ");   // nine blanks
-const QString kBodyOpen = QStringLiteral("<BODY text=black bgcolor=#E5E5E5>");
-const QString kProtocolTableOpen = QStringLiteral(
-    "<TABLE border=1  cellspacing=0>"
-    "<TR><TH colspan=2 rowspan=4>"
-    "&nbsp&nbsp&nbspП Р О Т О К О Л<BR><BR>&nbsp&nbsp&nbspТ Е С Т А&nbsp&nbsp&nbsp</TH>");
+const QString kBodyColour = QStringLiteral("#E5E5E5");
 const QString kAnswerTimeLabel = QStringLiteral("интервал ответа (мс)");
 const QString kDoneCountLabel = QStringLiteral("число предъявлений");
 const QString kCorridorLabel = QStringLiteral("коридор точной реакции (мс)");
-const QString kSpacerRow = QStringLiteral("<TR><TD colspan=4>&nbsp</TD></TR>");
 const QString kPresentationHeader = QStringLiteral(
     "<TR><TH colspan=1>предъявление</TH><TH colspan=1>время реакции (мс)</TH>"
     "<TH colspan=1>предъявление</TH><TH colspan=1>время реакции (мс)</TH></TR>");
-const QString kStatisticsTableOpen = QStringLiteral(
-    "</TABLE>"
-    "<TR><TD colspan=4>&nbsp</TD></TR>"
-    "<TABLE border=1  cellspacing=0>"
+const QString kStatisticsHeader = QStringLiteral(
     "<TR>"
     "<TH rowspan=2>&nbsp&nbsp&nbspПОКАЗАТЕЛЬ&nbsp&nbsp&nbsp</TH>"
     "<TH colspan=4 >&nbsp&nbsp&nbspРЕАКЦИИ&nbsp&nbsp&nbsp</TH>"
@@ -62,28 +45,17 @@ const QString kRowEnd = QStringLiteral("</TR>");
 const QString kNoValue = QStringLiteral("<TD>-</TD>");
 const QString kConclusionLabel = QStringLiteral("Заключение: ");
 const QString kAppendixTitle = QStringLiteral("Приложение - Графики реакции на движущийся объект");
-const QString kClosing = QStringLiteral("</BODY></HTML>");
 
 const ReactionClass kColumns[] = {ExactClass, LeadClass, LagClass, AllClass};
 
-QString Cell(const QString &text) { return QStringLiteral("<TD>") + text + QStringLiteral("</TD>"); }
-QString Cell(qint64 value) { return Cell(QString::number(value)); }
-
-QString Heading(const QString &text) { return kHeadingOpen + text + kHeadingClose; }
-
 // A row of the upper table: a label and one value.
-QString ValueRow(const QString &label, int value)
-{
-    return QStringLiteral("<TR><TH colspan=1>") + label + QStringLiteral("</TH><TD>")
-           + QString::number(value) + QStringLiteral("</TD></TR>");
-}
+QString ValueRow(const QString &label, int value) { return QStringLiteral("<TR>") + ValueCells(1, label, value); }
 
 // The cells of one presentation: its number and its deviation, "-" without a reaction.
 QString PresentationCells(int number, const std::optional<int> &deviation)
 {
-    QString cells = QStringLiteral("<TD><B>") + QString::number(number) + QStringLiteral("</B></TD>");
-    return cells + (deviation ? QStringLiteral("<TD>&nbsp") + QString::number(*deviation) + QStringLiteral("</TD>")
-                              : kNoValue);
+    return NumberCell(number)
+           + (deviation ? Cell(QStringLiteral("&nbsp") + QString::number(*deviation)) : kNoValue);
 }
 
 // The minimum or maximum row's cells: "-" for the exact class, lead and lag by their
@@ -112,41 +84,32 @@ QString FormatNumber(double value, const QLocale &locale)
 
 QString BuildProtocol(const TTestRun &run, const Score &score, const QLocale &locale)
 {
-    // The name comes from the register as typed or imported: markup in it must not
-    // become part of the page.
-    const QString name = score.PatientName.toHtmlEscaped();
     const int n = static_cast<int>(score.Deviations.size());
     const auto &classes = score.Classes;
     auto deviationOf = [&score, n](int i) {
         return i >= 1 && i <= n ? score.Deviations[size_t(i - 1)] : std::nullopt;
     };
-    auto number = [&locale](double value) { return Cell(FormatNumber(value, locale)); };
+    // The four columns' cells of one figure of the classes, in the general number format.
+    auto figureCells = [&classes, &locale](auto ClassStats::*figure) {
+        QString cells;
+        for (ReactionClass c : kColumns)
+            cells += Cell(FormatNumber(double(classes[c].*figure), locale));
+        return cells;
+    };
 
     QString html;
     html.reserve(4096 + 96 * n);
-    html += kTitleOpen + name + kTitleClose;
-    html += kMeta;
-    html += kStyle;
-    html += Heading(kDateLabel + score.DateText);
-    html += Heading(kPatientLabel + name);
-    html += Heading(kAgeLabel + score.AgeText + kSexLabel + score.SexText);
-    html += kBodyOpen;
-    html += kProtocolTableOpen;
+    html += Top({kTitle, kDateLabel, score.DateText, score.PatientName, score.AgeText, score.SexText});
+    html += ProtocolTableOpen(kBodyColour, 2, 4);
     html += ValueRow(kAnswerTimeLabel, run.AnswerTime);
     html += ValueRow(kDoneCountLabel, n);
     html += ValueRow(kCorridorLabel, score.Corridor);
-    html += kSpacerRow;
+    html += SpacerRow(4);
     html += kPresentationHeader;
+    // With an odd count the last right pair carries the number n + 1 and "-".
+    html += PresentationRows(n, [&deviationOf](int j) { return PresentationCells(j, deviationOf(j)); });
 
-    // Presentations in two column pairs: j on the left, j + h on the right; with an odd
-    // count the last right pair carries the number n + 1 and "-".
-    const int h = (n + 1) / 2;
-    for (int j = 1; j <= h; ++j) {
-        html += QStringLiteral("<TR>") + PresentationCells(j, deviationOf(j));
-        html += PresentationCells(j + h, deviationOf(j + h)) + kRowEnd;
-    }
-
-    html += kStatisticsTableOpen;
+    html += NextTableOpen(4) + kStatisticsHeader;
 
     html += kCountLabel;
     for (ReactionClass c : {ExactClass, LeadClass, LagClass})
@@ -168,30 +131,13 @@ QString BuildProtocol(const TTestRun &run, const Score &score, const QLocale &lo
         html += range ? Cell(*range) : kNoValue;
     }
 
-    html += kRowEnd + kRowEnd + kDeviationLabel;
-    for (ReactionClass c : kColumns)
-        html += number(classes[c].Deviation);
-    html += kRowEnd;
+    html += kRowEnd + kRowEnd + kDeviationLabel + figureCells(&ClassStats::Deviation) + kRowEnd;
+    html += kRowEnd + kWithinLabel + figureCells(&ClassStats::Within) + kRowEnd + kRowEnd;
+    html += kOutsideLabel + figureCells(&ClassStats::Outside) + kRowEnd + kRowEnd;
+    html += kVariationLabel + figureCells(&ClassStats::Variation) + kRowEnd;
 
-    html += kRowEnd + kWithinLabel;
-    for (ReactionClass c : kColumns)
-        html += number(classes[c].Within);
-    html += kRowEnd + kRowEnd;
-
-    html += kOutsideLabel;
-    for (ReactionClass c : kColumns)
-        html += number(classes[c].Outside);
-    html += kRowEnd + kRowEnd;
-
-    html += kVariationLabel;
-    for (ReactionClass c : kColumns)
-        html += number(classes[c].Variation);
-    html += kRowEnd;
-
-    html += QStringLiteral("</TABLE><P><BR>");
-    html += Heading(kConclusionLabel + score.ConclusionText);
-    html += Heading(kAppendixTitle);
-    html += kClosing;
+    html += Conclusion(kConclusionLabel, score.ConclusionText);
+    html += Closing(kAppendixTitle);
     return html;
 }
 

@@ -6,22 +6,19 @@ namespace vel::moving {
 
 RunProfile MovingProfile()
 {
-    RunProfile p;
-    p.BaseTimeMs = BaseTimeMs;
-    p.AnswerTimeMs = AnswerTimeMs;
-    p.PresentationLengthMs = PresentationLengthMs;
-    p.OnsetLightMs = OnsetLightMs;
-    p.LightsOffAfterOnset = false;
-    p.LightsOffPauseMs = 5;
-    p.StartMarkBackMs = StartMarkBackMs;
-    p.AnswerRequestPauseMs = AnswerRequestPauseMs;
-    p.ConsoleTimeLimitMs = 65535;   // the console's times are taken as they come
-    p.EarlyPressKeepsAnswer = true;
-    p.WatchdogIntervalMs = WatchdogIntervalMs;
-    p.WatchdogSilenceMs = WatchdogSilenceMs;
-    p.LiveChartMin = -int(BaseTimeMs);
-    p.LiveChartMax = PresentationLengthMs - BaseTimeMs;
-    return p;
+    // The onset's light stays on until the presentation closes, and the console's times
+    // are taken as they come.
+    return {.BaseTimeMs = BaseTimeMs,
+            .AnswerTimeMs = AnswerTimeMs,
+            .PresentationLengthMs = PresentationLengthMs,
+            .OnsetLightMs = OnsetLightMs,
+            .StartMarkBackMs = StartMarkBackMs,
+            .AnswerRequestPauseMs = AnswerRequestPauseMs,
+            .EarlyPressKeepsAnswer = true,
+            .WatchdogIntervalMs = WatchdogIntervalMs,
+            .WatchdogSilenceMs = WatchdogSilenceMs,
+            .LiveChartMin = -int(BaseTimeMs),
+            .LiveChartMax = PresentationLengthMs - BaseTimeMs};
 }
 
 int RoundHalfEven(double value) { return int(std::nearbyint(value)); }

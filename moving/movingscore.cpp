@@ -6,7 +6,7 @@
 
 #include "moving/movingprotocol.h"
 #include "common/mathutil.h"
-#include "common/text.h"
+#include "records/protocolhtml.h"
 
 namespace vel::moving {
 
@@ -133,10 +133,7 @@ ChartData EmptyResultChart(bool left)
     return chart;
 }
 
-QByteArray Score::ProtocolBytes() const
-{
-    return ToCp1251(Protocol + QStringLiteral("\r\n"));
-}
+QByteArray Score::ProtocolBytes() const { return protocol::PageBytes(Protocol); }
 
 std::optional<Score> ScoreRun(const TTestRun &run, const PatientFacts &patient,
                               const QDate &testDate, int corridor, const QLocale &locale)

@@ -70,23 +70,11 @@ QStringList SplitCells(const QString &row)
         return cells;
     qsizetype i = 0;
     while (true) {
-        QString cell;
         if (i < n && row.at(i) == Quote) {
             // A quoted cell; an unclosed one runs to the end of the row.
-            ++i;
-            while (i < n) {
-                if (row.at(i) == Quote) {
-                    if (i + 1 < n && row.at(i + 1) == Quote) {
-                        cell += Quote;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                cell += row.at(i++);
-            }
-            cells << cell;
+            QuotedText q = ReadQuoted(row, i + 1, Quote);
+            cells << std::move(q.text);
+            i = q.end;
             if (i >= n)
                 return cells;
             if (row.at(i) != Separator)

@@ -16,19 +16,13 @@
 #include <QStringList>
 #include <QVector>
 
-#include <stdexcept>
+#include "register/transfererror.h"
 
 namespace vel {
 
-class ImportError : public std::runtime_error {
+class ImportError : public TransferError {
 public:
-    ImportError(const QString &kind, const QString &text)
-        : std::runtime_error(text.toStdString()), m_kind(kind), m_text(text) {}
-    QString kind() const { return m_kind; }
-    QString text() const { return m_text; }
-private:
-    QString m_kind;
-    QString m_text;
+    using TransferError::TransferError;
 };
 
 // The number of occurrences of a character.

@@ -105,13 +105,9 @@ CsvExportResult ExportTableToCsv(Table &table, const QString &path, const QStrin
             throw ExportError(QStringLiteral("EWriteError"),
                               QStringLiteral("Ошибка записи в файл %1: %2").arg(path, file.errorString()));
     } catch (const ExportError &e) {
-        result.failed = true;
-        result.errorKind = e.kind();
-        result.errorText = e.text();
+        result.fail(e.kind(), e.text());
     } catch (const TableError &e) {
-        result.failed = true;
-        result.errorKind = QStringLiteral("TableError");
-        result.errorText = e.message();
+        result.fail(QStringLiteral("TableError"), e.message());
     }
     file.close();
     return result;

@@ -7,30 +7,22 @@
 #include <QString>
 #include <QStringList>
 
-#include <stdexcept>
+#include "register/transfererror.h"
 
 namespace vel {
 
 class Table;
 
 // The file could not be created or emptied; nothing was written.
-class ExportError : public std::runtime_error {
+class ExportError : public TransferError {
 public:
-    ExportError(const QString &kind, const QString &text)
-        : std::runtime_error(text.toStdString()), m_kind(kind), m_text(text) {}
-    QString kind() const { return m_kind; }
-    QString text() const { return m_text; }
-private:
-    QString m_kind;
-    QString m_text;
+    using TransferError::TransferError;
 };
 
 // What the writing of a table did. A failed write keeps the lines written before it.
-struct CsvExportResult {
+// The error kind is "EWriteError" for the file, "TableError" for the table.
+struct CsvExportResult : TransferFailure {
     int records = 0;       // records written after the header
-    bool failed = false;
-    QString errorKind;     // "EWriteError" for the file, "TableError" for the table
-    QString errorText;
 
     // The text of the error box: "Исключение при экспорте —" and the kind and text.
     QString message() const;

@@ -130,13 +130,9 @@ ImportOutcome ImportPatients(Table &people, Table &tests, const QStringList &lin
             ++out.accepted;
         }
     } catch (const ImportError &e) {
-        out.failed = true;
-        out.errorKind = e.kind();
-        out.errorText = e.text();
+        out.fail(e.kind(), e.text());
     } catch (const TableError &e) {
-        out.failed = true;
-        out.errorKind = KindOf(e);
-        out.errorText = e.message();
+        out.fail(KindOf(e), e.message());
     }
     if (out.failed)
         out.errorCells = JoinCells(cells);

@@ -19,13 +19,11 @@ namespace vel {
 class Table;
 
 // What an import did. A failed row ends the import; the rows appended before it stay.
-struct ImportOutcome {
+// The error kind is "EParserError", "EConvertError", ..., "TableError".
+struct ImportOutcome : TransferFailure {
     int rows = 0;          // rows read, a row spanning several lines counted once
     int accepted = 0;      // appended to the patient table
     int refused = 0;       // left out by the acceptance test (short name, no birthday, no sex)
-    bool failed = false;
-    QString errorKind;     // "EParserError", "EConvertError", ..., "TableError"
-    QString errorText;
     QString errorCells;    // the failed row's cells joined again (the row before for a quote error)
 
     // The operator's error box: five lines with single LF breaks.

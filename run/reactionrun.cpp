@@ -95,7 +95,7 @@ void ReactionRun::Onset()
     m_view.ShowStimulus(m_currentKind);
     Console(ConsoleLight(m_currentKind), m_profile.OnsetLightMs);
     if (m_profile.LightsOffAfterOnset)
-        Console(CmdLightsOff, m_profile.LightsOffPauseMs);
+        Console(CmdLightsOff, LightsOffPauseMs);
     m_startTick = m_clock.Now() - m_profile.StartMarkBackMs;
     m_elapsed = 0;
     m_phase = Phase::Presenting;
@@ -125,7 +125,7 @@ bool ReactionRun::FinishPresentation(bool stopping)
     }
 
     const int k = ++m_doneCount;
-    Console(CmdLightsOff, m_profile.LightsOffPauseMs);
+    Console(CmdLightsOff, LightsOffPauseMs);
     m_record.LeftTimes[k] = StoredTime(m_leftAnswer);
     m_record.RightTimes[k] = StoredTime(m_rightAnswer);
     m_view.AddLiveBar(k, LiveBar(k));

@@ -21,6 +21,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 #include "run/schedule.h"
 #include "common/testrun.h"
@@ -78,10 +79,9 @@ struct RunProfile {
     uint16_t AnswerTimeMs = 0;           // the record's AnswerTime
     uint16_t PresentationLengthMs = 0;   // start mark to the end of a presentation
     // The console at the onset: the light of the kind (ConsoleLight) for OnsetLightMs,
-    // then, when LightsOffAfterOnset, "ATL0,0,0" and LightsOffPauseMs.
+    // then, when LightsOffAfterOnset, "ATL0,0,0" and the console's LightsOffPauseMs.
     uint32_t OnsetLightMs = 0;
     bool LightsOffAfterOnset = false;
-    uint32_t LightsOffPauseMs = 5;
     // The start mark is set this far back from the moment it is taken.
     uint32_t StartMarkBackMs = 0;
     // Wait after the answer requests "ATa" and "ATA".
@@ -192,5 +192,13 @@ private:
     int m_plannedCount = 0;
     int m_doneCount = 0;
 };
+
+// A new run of type R (ChoiceRun, MovingRun) on a window's record, view, clock and
+// console link: what a test window makes at each start of a run.
+template <class R>
+std::unique_ptr<ReactionRun> NewRun(TTestRun &record, RunView &view, RunClock &clock, ConsoleLink *link)
+{
+    return std::make_unique<R>(record, view, clock, link);
+}
 
 } // namespace vel

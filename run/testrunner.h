@@ -84,9 +84,7 @@ template <class TRun>
 class TestRunnerOf : public TestRunner {
 public:
     explicit TestRunnerOf(TestWindow &window)
-        : TestRunner(window, [](TTestRun &record, RunView &view, RunClock &clock, ConsoleLink *link) {
-              return std::make_unique<TRun>(record, view, clock, link);
-          })
+        : TestRunner(window, NewRun<TRun>)
     {
     }
 };

@@ -630,14 +630,7 @@ int Table::physicalRecordCount()
     return d->store->count();
 }
 
-bool Table::first()
-{
-    if (!d->store)
-        return false;
-    const bool found = d->moveFirst();
-    emit afterScroll();
-    return found;
-}
+bool Table::first() { return moveToEnd(false); }
 
 bool Table::next()
 {
@@ -653,11 +646,13 @@ bool Table::eof() const { return !d->store || d->eof; }
 bool Table::bof() const { return !d->store || d->bof; }
 bool Table::findFirst() { return first(); }
 
-bool Table::findLast()
+bool Table::findLast() { return moveToEnd(true); }
+
+bool Table::moveToEnd(bool last)
 {
     if (!d->store)
         return false;
-    const bool found = d->moveLast();
+    const bool found = last ? d->moveLast() : d->moveFirst();
     emit afterScroll();
     return found;
 }

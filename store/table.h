@@ -145,6 +145,9 @@ Q_SIGNALS:
     void beforeDelete();
 
 private:
+    // first() or findLast(): to the first or last visible record, then afterScroll.
+    bool moveToEnd(bool last);
+
     std::unique_ptr<TableImpl> d;
 };
 

@@ -72,24 +72,12 @@ private:
             const QChar c = m_text.at(i);
             const char16_t u = c.unicode();
             if (u == '\'' || u == '"') {
-                ++i;
-                QString s;
-                for (;;) {
-                    if (i >= n)
-                        Fail(QStringLiteral("текст не закрыт кавычкой"), t.pos);
-                    if (m_text.at(i) == c) {
-                        if (i + 1 < n && m_text.at(i + 1) == c) {
-                            s += c;
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    s += m_text.at(i++);
-                }
+                QuotedText q = ReadQuoted(m_text, i + 1, c);
+                if (!q.closed)
+                    Fail(QStringLiteral("текст не закрыт кавычкой"), t.pos);
+                i = int(q.end);
                 t.kind = Tok::String;
-                t.text = s;
+                t.text = std::move(q.text);
             } else if ((u >= '0' && u <= '9') || (u == '.' && i + 1 < n && m_text.at(i + 1).isDigit()
                                                    && m_text.at(i + 1).unicode() < 128)) {
                 int j = i;
