@@ -445,12 +445,6 @@ void TestWindow::setVisible(bool visible)
         QDialog::setVisible(visible);
 }
 
-void TestWindow::ResetLiveChart(int answerTime)
-{
-    m_liveChart->Clear();
-    m_liveChart->SetValueRange(0, answerTime);
-}
-
 void TestWindow::AddLiveBar(int presentation, int height) { m_liveChart->AddPoint(0, presentation, height); }
 
 void TestWindow::BeginRunDisplay(int liveMin, int liveMax)

@@ -99,7 +99,6 @@ public:
     // btnPrnR, dtpDataTest, lbl1 and cbb_pult disabled, and no conclusion until the new
     // run is scored; false puts the controls back.
     void SetRunLayout(bool running);
-    bool InRunLayout() const { return m_runLayout; }
     // The start of a run: the progress label cleared and shown, the live chart ChartLR
     // shown empty over liveMin..liveMax, the instructions lblTextHelp hidden, "Стоп
     // теста" on btnTst, the run layout, all painted at once.
@@ -112,7 +111,6 @@ public:
     // The end of a stop: the instructions back and the run layout left, painted at once.
     void EndRunDisplay();
     void EnableStart();
-    void ResetLiveChart(int answerTime);
     void AddLiveBar(int presentation, int height);
     // The console watchdog tmr1: its interval, and on or off. Its ticks come as
     // watchdogDue.

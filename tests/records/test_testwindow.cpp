@@ -502,7 +502,7 @@ private Q_SLOTS:
         for (const char *off : {"btnQit", "btnPrnR", "dtpDataTest", "lbl1", "cbb_pult"})
             QVERIFY2(!Control<QWidget>(&w, off)->isEnabled(), off);
         QVERIFY(Control<QPushButton>(&w, "btnSave")->isEnabled());
-        w.ResetLiveChart(1000);
+        w.BeginRunDisplay(0, 1000);
         w.AddLiveBar(1, 420);
         w.AddLiveBar(2, 380);
         QCOMPARE(SeriesOf(Control<QChartView>(&w, "ChartLR")).first().values, (QList<qreal>{0, 420, 380}));
